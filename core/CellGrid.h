@@ -1,0 +1,87 @@
+#pragma once
+// The grid of captured cells, the buffers a run owns, and the split of plain text into cells.
+#include <cstdint>
+
+#include "core/Status.h"
+#include "core/TextBuffer.h"
+
+namespace grid {
+
+// Border kinds.
+inline constexpr int32_t kNoLine = 0;
+inline constexpr int32_t kThinLine = 1;
+inline constexpr int32_t kThickLine = 2;
+
+// Sides, in the order of `border` and `borderColor`.
+enum Side { kLeft = 0, kRight = 1, kTop = 2, kBottom = 3 };
+
+template <class Ch>
+struct CellRecord {
+    TextBuffer<Ch> text;  // capacity -1: never allocated, reads as empty
+    int32_t border[4];
+    int32_t horiJustify;  // 0 STANDARD, 1 LEFT, 2 CENTER, 3 RIGHT, 4 BLOCK, 5 REPEAT
+    int32_t vertJustify;  // 0 STANDARD, 1 TOP, 2 CENTER, 3 BOTTOM
+    int32_t mergeFirstColumn;  // the merge rectangle: set in an area's anchor only
+    int32_t mergeLastColumn;
+    int32_t mergeFirstRow;
+    int32_t mergeLastRow;
+    int32_t mergePosition;  // 0 outside any area, 1 the anchor, 2..9 covered
+    int32_t columnSpan;     // writers' work fields
+    int32_t rowSpan;
+    int32_t charColor;  // 0xRRGGBB
+    int32_t charHeight;  // points
+    uint8_t bold;
+    uint8_t italic;
+    int32_t underline;
+    int32_t strikeout;
+    int32_t backColor;  // 0xRRGGBB
+    int32_t borderColor[4];
+};
+
+template <class Ch>
+struct CellGrid {
+    int32_t rows = 0;
+    int32_t columns = 0;
+    CellRecord<Ch>* cells = nullptr;  // row-major: column c of row r is cells[c + r * columns]
+    bool cellsAllocated = false;
+
+    CellRecord<Ch>& at(int32_t column, int32_t row) { return cells[column + int64_t(row) * columns]; }
+};
+
+// Buffers that other steps allocate and the run owns; each is freed by ReleaseCellGrid when its
+// flag is 1, in this order.
+template <class Ch>
+struct RunBuffers {
+    TextBuffer<Ch> outputBuffer;
+    int32_t outputBufferOwned = 0;
+    // The writer's second buffer: escapeBuffer in Gridweave, rewriteBuffer in Gridquill.
+    TextBuffer<Ch> workBuffer;
+    int32_t workBufferOwned = 0;
+    Ch* clipboardText = nullptr;
+    int32_t clipboardTextOwned = 0;
+    int32_t* fontClassTable = nullptr;
+    int32_t fontClassTableOwned = 0;
+    int32_t* cellClassTable = nullptr;
+    int32_t cellClassTableOwned = 0;
+};
+
+template <class Ch> inline CellGrid<Ch> theCellGrid;
+template <class Ch> inline RunBuffers<Ch> theRunBuffers;
+
+template <class Ch> CellGrid<Ch>& cellGrid() { return theCellGrid<Ch>; }
+template <class Ch> RunBuffers<Ch>& runBuffers() { return theRunBuffers<Ch>; }
+
+// The mergePosition code of cell (column, row) in the area firstColumn..lastColumn, firstRow..lastRow.
+int32_t mergePositionCode(int32_t column, int32_t row, int32_t firstColumn, int32_t lastColumn, int32_t firstRow,
+                          int32_t lastRow);
+
+// Clears every ownership flag of the grid and the run-owned buffers, without freeing (start of a run).
+template <class Ch> void ClearRunOwnership();
+// Allocates rows x columns records (rows and columns already set); 101 after message 12 or 13.
+template <class Ch> StatusCode AllocateCellGrid();
+// Frees the cells, their texts and every flagged run-owned buffer; safe to call at any time.
+template <class Ch> void ReleaseCellGrid();
+// Builds the grid from tab- and line-feed-separated text; 0 or 101.
+template <class Ch> StatusCode SplitTextIntoGrid(const Ch* text);
+
+}  // namespace grid

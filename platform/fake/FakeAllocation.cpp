@@ -1,0 +1,36 @@
+#include "platform/fake/FakeAllocation.h"
+
+#include <cstdlib>
+
+namespace grid {
+
+FakeAllocation::FakeAllocation() { setAllocationPort(this); }
+FakeAllocation::~FakeAllocation() { setAllocationPort(nullptr); }
+
+void FakeAllocation::failNth(long n, AllocationFailure kind) {
+    count_ = 0;
+    failAt_ = n;
+    failed_ = false;
+    kind_ = kind;
+}
+
+void* FakeAllocation::allocate(size_t bytes, AllocationFailure& failure) {
+    ++count_;
+    if (count_ == failAt_) {
+        failed_ = true;
+        failure = kind_;
+        return nullptr;
+    }
+    void* block = std::malloc(bytes);
+    failure = block ? AllocationFailure::none : AllocationFailure::exhausted;
+    if (block) live_.insert(block);
+    return block;
+}
+
+void FakeAllocation::release(void* block) {
+    // A block that this allocator did not hand out must never come back to it.
+    if (live_.erase(block) == 0) std::abort();
+    std::free(block);
+}
+
+}  // namespace grid

@@ -1,0 +1,1 @@
+#include "platform/fake/FakeProcessExit.h"

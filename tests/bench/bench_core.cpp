@@ -1,0 +1,48 @@
+// Throughput of the plain-text split and of building a large text from small appends.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "core/CellGrid.h"
+
+namespace {
+
+std::string tabSeparatedText(int rows, int columns) {
+    std::string text;
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            if (c) text += '\t';
+            text += "cell" + std::to_string(r * columns + c);
+        }
+        text += "\r\n";
+    }
+    return text;
+}
+
+void SplitTextIntoGrid(benchmark::State& state) {
+    std::string text = tabSeparatedText(static_cast<int>(state.range(0)), 20);
+    for (auto _ : state) {
+        grid::SplitTextIntoGrid<char>(text.c_str());
+        grid::ReleaseCellGrid<char>();
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
+}
+BENCHMARK(SplitTextIntoGrid)->Arg(10000)->Arg(20000)->Unit(benchmark::kMillisecond);
+
+void AppendTextPieces(benchmark::State& state) {
+    const int64_t pieces = state.range(0) / 10;
+    const char16_t piece[] = u"0123456789";
+    for (auto _ : state) {
+        grid::TextBuffer<char16_t> buffer;
+        grid::InitTextBuffer(buffer, 10000);
+        for (int64_t i = 0; i < pieces; ++i) grid::AppendText(buffer, piece);
+        benchmark::DoNotOptimize(buffer.data);
+        grid::FreeTextBuffer(buffer);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * state.range(0) * 2);
+}
+BENCHMARK(AppendTextPieces)->Arg(10'000'000)->Arg(20'000'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
