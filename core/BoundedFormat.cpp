@@ -3,135 +3,141 @@
 namespace grid {
 namespace {
 
-// Characters go into the destination while there is room; the rest is dropped, so a long
-// padding costs no more than the destination's size.
+// The destination as far as it may be written. Whatever does not fit is dropped here, so the
+// cost of any padding or zero run is bounded by the destination's size, never by a width.
 template <class Ch>
-struct Output {
+struct Sink {
     Ch* dest;
-    int32_t room;  // characters that may be written, NUL excluded
+    int32_t room;  // characters that may be written, the NUL not counted
     int32_t written = 0;
 
     bool full() const { return written >= room; }
     void put(Ch c) {
         if (written < room) dest[written++] = c;
     }
-    void repeat(Ch c, int64_t count) {
-        for (int64_t i = 0; i < count && !full(); ++i) put(c);
+    void fill(Ch c, int64_t count) {
+        for (; count > 0 && written < room; --count) dest[written++] = c;
+    }
+    void putAscii(const char* text) {
+        for (; *text; ++text) put(Ch(*text));
     }
 };
 
+// One parsed conversion, from just after its "%" up to and including its conversion character.
+struct Conversion {
+    bool left = false, plus = false, space = false, alternate = false, zero = false;
+    int64_t width = 0;
+    int64_t precision = -1;  // -1: none given; "." alone means 0
+    int length = 0;          // 0: none, 1: h, 2: hh
+    char kind = 0;           // one of "diuxXocs%", or 0 when the conversion is not one we take
+};
+
+// Reads a run of decimal digits, saturating far above anything a destination can hold.
 template <class Ch>
-int32_t readNumber(const Ch*& p) {
+int64_t readDecimal(const Ch*& p) {
     int64_t value = 0;
-    while (*p >= Ch('0') && *p <= Ch('9')) {
+    for (; *p >= Ch('0') && *p <= Ch('9'); ++p) {
         value = value * 10 + (*p - Ch('0'));
-        if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
-        ++p;
+        if (value > INT32_MAX) value = INT32_MAX;
     }
-    return static_cast<int32_t>(value);
+    return value;
 }
 
-struct Spec {
-    bool left = false, plus = false, space = false, alternate = false, zero = false;
-    int32_t width = 0;
-    int32_t precision = -1;  // -1: none
-    int length = 0;          // 0 none, 1 h, 2 hh
-    char conversion = 0;
-};
-
-// Parses one conversion after its "%"; returns false for anything outside the supported set.
+// Parses the conversion that starts at `start` (its "%"). Leaves `p` just after the last character
+// belonging to it: the conversion character when it is known, the first unexpected character
+// otherwise, or the terminating NUL when the format ends inside it.
 template <class Ch>
-bool parseSpec(const Ch*& p, Spec& spec) {
+Conversion parseConversion(const Ch* start, const Ch*& p) {
+    Conversion c;
+    p = start + 1;
     for (;; ++p) {
-        if (*p == Ch('-')) spec.left = true;
-        else if (*p == Ch('+')) spec.plus = true;
-        else if (*p == Ch(' ')) spec.space = true;
-        else if (*p == Ch('#')) spec.alternate = true;
-        else if (*p == Ch('0')) spec.zero = true;
+        if (*p == Ch('-')) c.left = true;
+        else if (*p == Ch('+')) c.plus = true;
+        else if (*p == Ch(' ')) c.space = true;
+        else if (*p == Ch('#')) c.alternate = true;
+        else if (*p == Ch('0')) c.zero = true;
         else break;
     }
-    spec.width = readNumber(p);
+    c.width = readDecimal(p);
     if (*p == Ch('.')) {
         ++p;
-        spec.precision = readNumber(p);
+        c.precision = readDecimal(p);
     }
-    if (*p == Ch('h')) {
-        ++p;
-        spec.length = 1;
-        if (*p == Ch('h')) {
-            ++p;
-            spec.length = 2;
-        }
-    }
-    const char known[] = "diuxXocs%";
-    for (const char* k = known; *k; ++k) {
-        if (*p == Ch(*k)) {
-            spec.conversion = *k;
-            ++p;
-            return true;
-        }
-    }
-    return false;
+    for (; *p == Ch('h') && c.length < 2; ++p) ++c.length;
+    if (*p == Ch(0)) return c;
+
+    const Ch last = *p++;
+    const char* numeric = "diuxXo";
+    for (const char* k = numeric; *k; ++k)
+        if (last == Ch(*k)) c.kind = *k;
+    if (c.length == 0 && (last == Ch('c') || last == Ch('s'))) c.kind = char(last);
+    if (last == Ch('%') && p == start + 2) c.kind = '%';  // only the bare "%%"
+    return c;
 }
 
 template <class Ch>
-void writeNumber(Output<Ch>& out, const Spec& spec, int32_t value) {
-    bool isSigned = spec.conversion == 'd' || spec.conversion == 'i';
-    uint64_t magnitude;
+void writeInteger(Sink<Ch>& out, const Conversion& c, int32_t value) {
+    const bool isSigned = c.kind == 'd' || c.kind == 'i';
     bool negative = false;
+    uint32_t magnitude;
     if (isSigned) {
-        int64_t v = spec.length == 2 ? int64_t(static_cast<signed char>(value))
-                    : spec.length == 1 ? int64_t(static_cast<short>(value))
-                                       : int64_t(value);
+        int32_t v = c.length == 2 ? int32_t(static_cast<signed char>(value))
+                  : c.length == 1 ? int32_t(static_cast<short>(value))
+                                  : value;
         negative = v < 0;
-        magnitude = negative ? uint64_t(-v) : uint64_t(v);
+        magnitude = negative ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);  // INT32_MIN too
     } else {
-        uint32_t v = static_cast<uint32_t>(value);
-        if (spec.length == 2) v = static_cast<unsigned char>(v);
-        if (spec.length == 1) v = static_cast<unsigned short>(v);
-        magnitude = v;
+        magnitude = static_cast<uint32_t>(value);
+        if (c.length == 2) magnitude = static_cast<unsigned char>(magnitude);
+        if (c.length == 1) magnitude = static_cast<unsigned short>(magnitude);
     }
-    unsigned base = spec.conversion == 'o' ? 8 : (spec.conversion == 'x' || spec.conversion == 'X') ? 16 : 10;
-    const char* digitsOf = spec.conversion == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
-    char digits[24];
-    int count = 0;
-    for (uint64_t m = magnitude; m != 0; m /= base) digits[count++] = digitsOf[m % base];
+    const uint32_t base = c.kind == 'o' ? 8 : (c.kind == 'x' || c.kind == 'X') ? 16 : 10;
+    const char* symbols = c.kind == 'X' ? "0123456789ABCDEF" : "0123456789abcdef";
 
-    int64_t zeros = spec.precision > count ? spec.precision - count : 0;
-    if (spec.precision < 0 && count == 0) zeros = 1;  // plain zero
-    if (spec.alternate && base == 8 && zeros == 0 && (count == 0 || digits[count - 1] != '0')) zeros = 1;
+    // Digits least significant first; a zero with a precision of 0 has none at all.
+    char digits[12];
+    int count = 0;
+    for (uint32_t m = magnitude; m != 0; m /= base) digits[count++] = symbols[m % base];
+    if (magnitude == 0 && c.precision != 0) digits[count++] = '0';
+
+    int64_t zeros = c.precision > count ? c.precision - count : 0;
+    // "#" with octal raises the precision just enough for the first digit to be a 0.
+    if (c.alternate && base == 8 && zeros == 0 && (count == 0 || digits[count - 1] != '0')) zeros = 1;
+
     const char* prefix = "";
-    if (isSigned) prefix = negative ? "-" : spec.plus ? "+" : spec.space ? " " : "";
-    if (spec.alternate && base == 16 && magnitude != 0) prefix = spec.conversion == 'X' ? "0X" : "0x";
+    if (isSigned) prefix = negative ? "-" : c.plus ? "+" : c.space ? " " : "";
+    if (c.alternate && base == 16 && magnitude != 0) prefix = c.kind == 'X' ? "0X" : "0x";
     int64_t prefixLength = 0;
     while (prefix[prefixLength]) ++prefixLength;
 
-    int64_t body = prefixLength + zeros + count;
-    int64_t pad = spec.width > body ? spec.width - body : 0;
-    if (spec.zero && !spec.left && spec.precision < 0) {
+    const int64_t body = prefixLength + zeros + count;
+    int64_t pad = c.width > body ? c.width - body : 0;
+    if (c.zero && !c.left && c.precision < 0) {  // "0" pads between the sign or prefix and the digits
         zeros += pad;
         pad = 0;
     }
-    if (!spec.left) out.repeat(Ch(' '), pad);
-    for (const char* q = prefix; *q; ++q) out.put(Ch(*q));
-    out.repeat(Ch('0'), zeros);
-    while (count > 0) out.put(Ch(digits[--count]));
-    if (spec.left) out.repeat(Ch(' '), pad);
+    if (!c.left) out.fill(Ch(' '), pad);
+    out.putAscii(prefix);
+    out.fill(Ch('0'), zeros);
+    while (count > 0 && !out.full()) out.put(Ch(digits[--count]));
+    if (c.left) out.fill(Ch(' '), pad);
 }
 
+// Writes `length` characters of `text` within the conversion's width.
 template <class Ch>
-void writeText(Output<Ch>& out, const Spec& spec, const Ch* text, int64_t length) {
-    if (spec.precision >= 0 && length > spec.precision) length = spec.precision;
-    int64_t pad = spec.width > length ? spec.width - length : 0;
-    if (!spec.left) out.repeat(Ch(' '), pad);
+void writeText(Sink<Ch>& out, const Conversion& c, const Ch* text, int64_t length) {
+    const int64_t pad = c.width > length ? c.width - length : 0;
+    if (!c.left) out.fill(Ch(' '), pad);
     for (int64_t i = 0; i < length && !out.full(); ++i) out.put(text[i]);
-    if (spec.left) out.repeat(Ch(' '), pad);
+    if (c.left) out.fill(Ch(' '), pad);
 }
 
+// Length of a string, looking no further than a precision allows (a string limited by its
+// precision need not be NUL-terminated within reach, as with snprintf).
 template <class Ch>
-int64_t boundedLength(const Ch* text, int32_t limit) {
+int64_t limitedLength(const Ch* text, int64_t precision) {
     int64_t n = 0;
-    while ((limit < 0 || n < limit) && text[n] != Ch(0)) ++n;
+    while ((precision < 0 || n < precision) && text[n] != Ch(0)) ++n;
     return n;
 }
 
@@ -139,41 +145,41 @@ int64_t boundedLength(const Ch* text, int32_t limit) {
 
 template <class Ch>
 int formatBounded(Ch* dest, int32_t destSize, const Ch* format, const FormatArg* args, int argCount) {
-    if (destSize <= 0) return 0;
-    Output<Ch> out{dest, destSize - 1};
+    if (destSize <= 0 || dest == nullptr) return 0;
+    Sink<Ch> out{dest, destSize - 1};
     int next = 0;
     const Ch* p = format;
+    if (p == nullptr) {
+        dest[0] = Ch(0);
+        return 0;
+    }
     while (*p != Ch(0) && !out.full()) {
         if (*p != Ch('%')) {
             out.put(*p++);
             continue;
         }
-        const Ch* start = p++;
-        Spec spec;
-        bool ok = parseSpec(p, spec);
-        if (ok && spec.conversion == '%') {
+        const Ch* start = p;
+        const Conversion c = parseConversion(start, p);
+        if (c.kind == '%') {
             out.put(Ch('%'));
             continue;
         }
-        const FormatArg* arg = ok && next < argCount ? &args[next] : nullptr;
-        bool wantsText = spec.conversion == 's';
-        if (!arg || arg->isText != wantsText || (wantsText && !arg->text)) {
-            // Not a conversion this formatter takes an argument for: the text stands as written.
-            if (!ok && *p != Ch(0)) ++p;
+        const FormatArg* arg = c.kind != 0 && next < argCount ? &args[next] : nullptr;
+        const bool wantsText = c.kind == 's';
+        if (arg == nullptr || arg->isText != wantsText || (wantsText && arg->text == nullptr)) {
+            // Not something we format: the conversion stands in the output as it was written.
             for (const Ch* q = start; q < p; ++q) out.put(*q);
             continue;
         }
         ++next;
-        if (spec.conversion == 's') {
+        if (c.kind == 's') {
             const Ch* text = static_cast<const Ch*>(arg->text);
-            writeText(out, spec, text, boundedLength(text, spec.precision));
-        } else if (spec.conversion == 'c') {
-            Ch c = Ch(static_cast<unsigned char>(arg->number));
-            Spec plain = spec;
-            plain.precision = -1;
-            writeText(out, plain, &c, 1);
+            writeText(out, c, text, limitedLength(text, c.precision));
+        } else if (c.kind == 'c') {
+            const Ch character = Ch(static_cast<unsigned char>(arg->number));  // a 0 is written too
+            writeText(out, c, &character, 1);
         } else {
-            writeNumber(out, spec, arg->number);
+            writeInteger(out, c, arg->number);
         }
     }
     dest[out.written] = Ch(0);
