@@ -1,0 +1,95 @@
+#pragma once
+// The options of both programs, read once at start-up from the settings file beside the program
+// (Gridweave.ini, Gridquill.ini) and never written back.
+#include <cstddef>
+#include <cstdint>
+
+namespace grid {
+
+// One template of Gridquill's settings: the text as read, split by the wiki writer at the control
+// character into an opening and a closing part.
+struct MarkupTemplate {
+    int32_t closeStart;          // index in text of the closing part
+    int32_t hasOpening;          // 1 when the opening part is not empty
+    int32_t hasClosing;          // 1 when the closing part is not empty
+    int32_t openingConversions;  // "%d", "%c", "%s" or "%x" sequences in the opening part
+    int32_t closingConversions;
+    char text[101];
+};
+
+// A rewrite of cell text: the pattern looked for, what replaces it, and the mode ("all" wraps the
+// whole text instead).
+struct SubstitutionEntry {
+    MarkupTemplate pattern;
+    MarkupTemplate replacement;
+    MarkupTemplate mode;
+};
+
+template <class Ch> struct Settings;
+
+template <>
+struct Settings<char16_t> {
+    char16_t timeValue[10];  // Log/Time; "ON" shows the elapsed time at the end
+    int32_t clipWaitCount;   // Wait/ClipWaitCount: clipboard opening attempts
+    int32_t clipWaitTime;    // Wait/ClipWaitTime: milliseconds between them
+    // Param: the HTML writer's options; keys ending in _yn are flags, on only for "ON".
+    char16_t htmlversion[101];
+    char16_t table_posh[101];
+    char16_t table_outline[101];
+    char16_t line_color_yn[101];
+    char16_t line_width_yn[101];
+    char16_t back_color_yn[101];
+    char16_t font_color_yn[101];
+    char16_t font_size_yn[101];
+    char16_t font_bold_yn[101];
+    char16_t font_underline_yn[101];
+    char16_t font_italic_yn[101];
+    char16_t font_strikethrough_yn[101];
+    char16_t cell_posh_yn[101];
+    char16_t cell_posv_yn[101];
+    char16_t localeName[1000];  // Locale/Locale: the LC_CTYPE locale; empty is the user's default
+};
+
+template <>
+struct Settings<char> {
+    char timeValue[10];
+    int32_t clipWaitCount;
+    int32_t clipWaitTime;
+    // Param: the wiki writer's templates and text rewrites.
+    char cntl_char[10];  // only its first byte is the control character
+    MarkupTemplate line_color, line_width, back_color, font_color, font_size;
+    MarkupTemplate font_bold, font_underline, font_italic, font_strikethrough;
+    MarkupTemplate cell_poshr, cell_poshc, cell_poshl, cell_posvt, cell_posvc, cell_posvb;
+    MarkupTemplate cell_sep, cell_mrgh, cell_mrgv;
+    SubstitutionEntry substitutions[5];
+    int32_t substitutionCount;  // entries in use: those before the first empty pattern
+};
+
+template <class Ch>
+inline Settings<Ch> theSettings{};
+
+template <class Ch>
+Settings<Ch>& settings() {
+    return theSettings<Ch>;
+}
+
+// Every value back to its state before start-up (all empty, as a test expects it).
+template <class Ch> void resetSettings();
+
+// True for a flag value of exactly "ON".
+bool flagIsOn(const char16_t* value);
+// HTML5 output: htmlversion starts with "5".
+bool htmlFiveMode();
+
+// The folder of the program file, without a trailing separator, into a buffer of 2048 wide
+// characters (Gridweave) or 1024 bytes (Gridquill). A path without a separator gives ".".
+template <class Ch> void locateSettingsFile(Ch* directory, size_t size);
+// 0 when nothing lies at directory + separator + name, -1 for a directory, 1 for a file.
+template <class Ch> int settingsFileExists(const Ch* directory, const Ch* name);
+// Fills the settings from the file at path; a missing file or key gives the defaults.
+template <class Ch> void readSettings(const Ch* path);
+// The start-up steps: locate the file (on Linux also in the user's settings folder), show
+// message 31 without an owner when there is none, read it and set the LC_CTYPE locale.
+template <class Ch> void prepareSettings();
+
+}  // namespace grid

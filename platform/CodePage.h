@@ -1,0 +1,29 @@
+#pragma once
+// 8-bit text of a code page to UTF-16 and back, giving what MultiByteToWideChar and
+// WideCharToMultiByte give without flags: bytes and characters that have no counterpart become the
+// code page's default character instead of failing the conversion.
+#include <cstddef>
+#include <string>
+
+namespace grid {
+
+struct CodePage {
+    virtual ~CodePage() = default;
+    virtual std::u16string toUtf16(const char* bytes, size_t length) const = 0;
+    // Appends whole characters only and at most maxBytes bytes; returns false when not all fit.
+    virtual bool fromUtf16(const char16_t* text, size_t length, size_t maxBytes, std::string& bytes) const = 0;
+};
+
+// UTF-8; malformed sequences become U+FFFD, characters outside UTF-16's range likewise.
+const CodePage& utf8CodePage();
+// Code page 932 (Shift-JIS as Windows defines it), with Windows' best-fit mappings.
+const CodePage& codePage932();
+// The code page of 8-bit text in files and on the clipboard: the ANSI code page on Windows,
+// UTF-8 elsewhere.
+const CodePage& systemCodePage();
+
+// UTF-16 to UTF-8 and back for paths and messages; lone surrogates become U+FFFD.
+std::string utf16ToUtf8(const char16_t* text, size_t length);
+std::u16string utf8ToUtf16(const char* text, size_t length);
+
+}  // namespace grid

@@ -1,0 +1,162 @@
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "platform/CodePage.h"
+#include "platform/ProfileReader.h"
+#include "platform/SettingsFile.h"
+
+namespace grid {
+namespace {
+
+// A settings file larger than this is not read at all: its keys take their defaults.
+constexpr off_t kLargestSettingsFile = 16 << 20;
+
+template <class Ch>
+size_t copyCut(const std::basic_string<Ch>& text, Ch* buffer, size_t size) {
+    if (size == 0) return 0;
+    size_t n = text.size() < size ? text.size() : size - 1;
+    text.copy(buffer, n);
+    buffer[n] = 0;
+    return n;
+}
+
+std::string narrowPath(const char16_t* path) {
+    size_t n = 0;
+    while (path[n] != 0) ++n;
+    return utf16ToUtf8(path, n);
+}
+
+// The files of both programs hold UTF-8 when they have no byte-order mark, the text of Linux.
+class PosixSettingsFile final : public SettingsFilePort {
+public:
+    size_t moduleFileName(char16_t* buffer, size_t size) override {
+        std::string path = programPath();
+        return copyCut(utf8ToUtf16(path.data(), path.size()), buffer, size);
+    }
+    size_t moduleFileName(char* buffer, size_t size) override { return copyCut(programPath(), buffer, size); }
+    FoundEntry find(const char16_t* path) override { return find(narrowPath(path).c_str()); }
+    FoundEntry find(const char* path) override {
+        struct stat info;
+        if (stat(path, &info) != 0) return FoundEntry::nothing;
+        return S_ISDIR(info.st_mode) ? FoundEntry::directory : FoundEntry::file;
+    }
+    size_t profileString(const char16_t* section, const char16_t* key, const char16_t* defaultValue, char16_t* buffer,
+                         size_t size, const char16_t* path) override {
+        return grid::profileString(load(narrowPath(path)), section, key, defaultValue, buffer, size);
+    }
+    size_t profileString(const char* section, const char* key, const char* defaultValue, char* buffer, size_t size,
+                         const char* path) override {
+        return grid::profileString(load(path), section, key, defaultValue, buffer, size, systemCodePage());
+    }
+    uint32_t profileInt(const char16_t* section, const char16_t* key, int32_t defaultValue,
+                        const char16_t* path) override {
+        return grid::profileInt(load(narrowPath(path)), section, key, defaultValue);
+    }
+    uint32_t profileInt(const char* section, const char* key, int32_t defaultValue, const char* path) override {
+        return grid::profileInt(load(path), section, key, defaultValue, systemCodePage());
+    }
+    void setCharacterTypeLocale(const char16_t* name) override { setlocale(LC_CTYPE, narrowPath(name).c_str()); }
+    void setCharacterTypeLocale(const char* name) override { setlocale(LC_CTYPE, name); }
+    char pathSeparator() const override { return '/'; }
+    bool userSettingsFolder(char16_t* buffer, size_t size) override {
+        std::string folder;
+        if (!userFolder(folder)) return false;
+        std::u16string wide = utf8ToUtf16(folder.data(), folder.size());
+        return wide.size() < size && copyCut(wide, buffer, size) == wide.size();
+    }
+    bool userSettingsFolder(char* buffer, size_t size) override {
+        std::string folder;
+        return userFolder(folder) && folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+    }
+
+private:
+    static std::string programPath() {
+        std::string path(4096, '\0');
+        ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
+        path.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return path;
+    }
+
+    // $XDG_CONFIG_HOME when it is an absolute path, else ~/.config.
+    static bool userFolder(std::string& folder) {
+        const char* config = std::getenv("XDG_CONFIG_HOME");
+        if (config && config[0] == '/') {
+            folder = config;
+            return true;
+        }
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] != '/') {
+            const passwd* user = getpwuid(getuid());
+            home = user ? user->pw_dir : nullptr;
+        }
+        if (!home || home[0] != '/') return false;
+        folder = std::string(home) + "/.config";
+        return true;
+    }
+
+    // The parsed file at path, or nullptr when it cannot be read; the last file read is kept as
+    // long as it is unchanged, since every key is asked for separately.
+    const ProfileFile* load(const std::string& path) {
+        try {
+            // Without O_NONBLOCK a pipe of that name would wait for a writer forever.
+            int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            if (fd < 0) return nullptr;
+            const ProfileFile* file = loadOpen(fd, path);
+            close(fd);
+            return file;
+        } catch (const std::bad_alloc&) {
+            cached_.reset();
+            return nullptr;
+        }
+    }
+
+    const ProfileFile* loadOpen(int fd, const std::string& path) {
+        struct stat info;
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > kLargestSettingsFile) return nullptr;
+        if (cached_ && cachedPath_ == path && cachedDevice_ == info.st_dev && cachedInode_ == info.st_ino &&
+            cachedSize_ == info.st_size && cachedChange_.tv_sec == info.st_mtim.tv_sec &&
+            cachedChange_.tv_nsec == info.st_mtim.tv_nsec)
+            return cached_.get();
+        cached_.reset();
+        std::string bytes(static_cast<size_t>(info.st_size), '\0');
+        size_t got = 0;
+        while (got < bytes.size()) {
+            ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+            if (n < 0) return nullptr;
+            if (n == 0) break;
+            got += static_cast<size_t>(n);
+        }
+        bytes.resize(got);
+        cached_ = std::make_unique<ProfileFile>(bytes.data(), bytes.size(), systemCodePage());
+        cachedPath_ = path;
+        cachedDevice_ = info.st_dev;
+        cachedInode_ = info.st_ino;
+        cachedSize_ = info.st_size;
+        cachedChange_ = info.st_mtim;
+        return cached_.get();
+    }
+
+    std::unique_ptr<ProfileFile> cached_;
+    std::string cachedPath_;
+    dev_t cachedDevice_ = 0;
+    ino_t cachedInode_ = 0;
+    off_t cachedSize_ = 0;
+    timespec cachedChange_ = {};
+};
+
+}  // namespace
+
+SettingsFilePort& systemSettingsFile() {
+    static PosixSettingsFile port;
+    return port;
+}
+
+}  // namespace grid

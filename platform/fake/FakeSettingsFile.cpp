@@ -1,0 +1,90 @@
+#include "platform/fake/FakeSettingsFile.h"
+
+#include <memory>
+
+#include "platform/ProfileReader.h"
+
+namespace grid {
+namespace {
+
+std::string narrow(const char16_t* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return utf16ToUtf8(text, n);
+}
+
+template <class Ch>
+size_t copyCut(const std::basic_string<Ch>& text, Ch* buffer, size_t size) {
+    if (size == 0) return 0;
+    size_t n = text.size() < size ? text.size() : size - 1;
+    text.copy(buffer, n);
+    buffer[n] = 0;
+    return n;
+}
+
+std::unique_ptr<ProfileFile> parsed(const FakeSettingsFile& port, const std::string& path) {
+    auto file = port.files.find(path);
+    if (file == port.files.end()) return nullptr;
+    return std::make_unique<ProfileFile>(file->second.data(), file->second.size(), *port.ansiCodePage);
+}
+
+}  // namespace
+
+FakeSettingsFile::FakeSettingsFile() { setSettingsFilePort(this); }
+FakeSettingsFile::~FakeSettingsFile() { setSettingsFilePort(nullptr); }
+
+size_t FakeSettingsFile::moduleFileName(char16_t* buffer, size_t size) {
+    moduleNameSize = size;
+    return copyCut(utf8ToUtf16(programPath.data(), programPath.size()), buffer, size);
+}
+
+size_t FakeSettingsFile::moduleFileName(char* buffer, size_t size) {
+    moduleNameSize = size;
+    return copyCut(programPath, buffer, size);
+}
+
+FoundEntry FakeSettingsFile::find(const char16_t* path) { return find(narrow(path).c_str()); }
+
+FoundEntry FakeSettingsFile::find(const char* path) {
+    if (folders.count(path)) return FoundEntry::directory;
+    return files.count(path) ? FoundEntry::file : FoundEntry::nothing;
+}
+
+size_t FakeSettingsFile::profileString(const char16_t* section, const char16_t* key, const char16_t* defaultValue,
+                                       char16_t* buffer, size_t size, const char16_t* path) {
+    keysRead.push_back(narrow(section) + "/" + narrow(key));
+    return grid::profileString(parsed(*this, narrow(path)).get(), section, key, defaultValue, buffer, size);
+}
+
+size_t FakeSettingsFile::profileString(const char* section, const char* key, const char* defaultValue, char* buffer,
+                                       size_t size, const char* path) {
+    keysRead.push_back(std::string(section) + "/" + key);
+    return grid::profileString(parsed(*this, path).get(), section, key, defaultValue, buffer, size, *ansiCodePage);
+}
+
+uint32_t FakeSettingsFile::profileInt(const char16_t* section, const char16_t* key, int32_t defaultValue,
+                                      const char16_t* path) {
+    keysRead.push_back(narrow(section) + "/" + narrow(key));
+    return grid::profileInt(parsed(*this, narrow(path)).get(), section, key, defaultValue);
+}
+
+uint32_t FakeSettingsFile::profileInt(const char* section, const char* key, int32_t defaultValue, const char* path) {
+    keysRead.push_back(std::string(section) + "/" + key);
+    return grid::profileInt(parsed(*this, path).get(), section, key, defaultValue, *ansiCodePage);
+}
+
+void FakeSettingsFile::setCharacterTypeLocale(const char16_t* name) { locales.push_back(narrow(name)); }
+void FakeSettingsFile::setCharacterTypeLocale(const char* name) { locales.push_back(name); }
+
+bool FakeSettingsFile::userSettingsFolder(char16_t* buffer, size_t size) {
+    if (!hasUserFolder) return false;
+    std::u16string folder = utf8ToUtf16(userFolder.data(), userFolder.size());
+    return folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+}
+
+bool FakeSettingsFile::userSettingsFolder(char* buffer, size_t size) {
+    if (!hasUserFolder) return false;
+    return userFolder.size() < size && copyCut(userFolder, buffer, size) == userFolder.size();
+}
+
+}  // namespace grid
