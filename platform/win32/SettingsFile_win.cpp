@@ -36,12 +36,12 @@ struct WindowsSettingsFile final : SettingsFilePort {
         return n;
     }
     FoundEntry find(const char16_t* path) override {
-        WIN32_FIND_DATAW found;
+        WIN32_FIND_DATAW found = {};
         HANDLE search = FindFirstFileW(wide(path), &found);
         return entryOf(search, found.dwFileAttributes);
     }
     FoundEntry find(const char* path) override {
-        WIN32_FIND_DATAA found;
+        WIN32_FIND_DATAA found = {};
         HANDLE search = FindFirstFileA(path, &found);
         return entryOf(search, found.dwFileAttributes);
     }
