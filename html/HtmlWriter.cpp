@@ -1,0 +1,197 @@
+#include "html/HtmlWriter.h"
+
+#include "core/CellGrid.h"
+#include "core/Settings.h"
+#include "html/HtmlText.h"
+#include "html/StyleClasses.h"
+
+namespace grid {
+namespace {
+
+constexpr int32_t kBufferCapacity = 10000;
+
+TextBuffer<char16_t>& output() { return runBuffers<char16_t>().outputBuffer; }
+
+StatusCode append(const char16_t* text) { return AppendText(output(), text); }
+
+StatusCode appendFormatted(const char16_t* format, int32_t value) {
+    char16_t piece[64];
+    BoundedSprintf<char16_t>(piece, 64, format, {value});
+    return append(piece);
+}
+
+StatusCode appendColour(int32_t colour) {
+    char16_t code[8];
+    FormatColourCode(colour, code);
+    return append(code);
+}
+
+const char16_t* paragraphStart(int32_t horiJustify) {
+    switch (horiJustify) {
+        case 1: return u"<P ALIGN=\"LEFT\"";
+        case 2: return u"<P ALIGN=\"CENTER\"";
+        case 3: return u"<P ALIGN=\"RIGHT\"";
+        default: return nullptr;
+    }
+}
+
+const char16_t* verticalAlignment(int32_t vertJustify) {
+    switch (vertJustify) {
+        case 1: return u" VALIGN=\"TOP\"";
+        case 3: return u" VALIGN=\"BOTTOM\"";
+        default: return nullptr;
+    }
+}
+
+#define APPEND(step) \
+    if ((step) != kOk) return kNoMemory
+
+// The flags of the settings, read once per table.
+struct Options {
+    bool html5, lineWidth, lineColour, background, fontColour, fontSize, bold, underline, italic, strike, alignH,
+        alignV;
+};
+
+Options currentOptions() {
+    const Settings<char16_t>& s = settings<char16_t>();
+    return {htmlFiveMode(),         flagIsOn(s.line_width_yn),  flagIsOn(s.line_color_yn),
+            flagIsOn(s.back_color_yn), flagIsOn(s.font_color_yn), flagIsOn(s.font_size_yn),
+            flagIsOn(s.font_bold_yn),  flagIsOn(s.font_underline_yn), flagIsOn(s.font_italic_yn),
+            flagIsOn(s.font_strikethrough_yn), flagIsOn(s.cell_posh_yn), flagIsOn(s.cell_posv_yn)};
+}
+
+StatusCode writeCell(const Options& o, const CellRecord<char16_t>& cell) {
+    const StyleClassState& classes = styleClasses();
+    APPEND(append(u"\r\n<TD"));
+    if (cell.mergePosition == 1 && cell.columnSpan >= 2) APPEND(appendFormatted(u" COLSPAN=%d", cell.columnSpan));
+    if (cell.mergePosition == 1 && cell.rowSpan >= 2) APPEND(appendFormatted(u" ROWSPAN=%d", cell.rowSpan));
+    APPEND(append(u" NOWRAP"));
+    if (o.alignV) {
+        if (const char16_t* valign = verticalAlignment(cell.vertJustify)) APPEND(append(valign));
+    }
+    if (o.background) {
+        if (o.html5) {
+            APPEND(appendFormatted(u" class=\"gweaveC%d\"", classes.cellClass));
+        } else {
+            APPEND(append(u" BGCOLOR="));
+            APPEND(appendColour(cell.backColor));
+        }
+    }
+    APPEND(append(u">"));
+
+    const bool sized = o.fontSize && cell.charHeight != 0;
+    const bool span = o.fontColour || sized;
+    if (span) {
+        APPEND(append(u"<SPAN STYLE=\""));
+        if (sized) APPEND(appendFormatted(u"FONT-SIZE:%dpt", cell.charHeight));
+        APPEND(append(u";"));
+        if (o.fontColour) {
+            APPEND(append(u"COLOR:"));
+            APPEND(appendColour(cell.charColor));
+        }
+        APPEND(append(u"\">"));
+    }
+
+    bool paragraph = false;
+    if (o.alignH) {
+        if (const char16_t* start = paragraphStart(cell.horiJustify)) {
+            APPEND(append(start));
+            paragraph = true;
+        }
+    }
+    if (classes.fontClass != -1) {
+        if (!paragraph) APPEND(append(u"<P"));
+        APPEND(appendFormatted(u" class=\"gweaveF%d\"", classes.fontClass));
+        paragraph = true;
+    }
+    if (paragraph) APPEND(append(u">"));
+
+    const bool bold = o.bold && cell.bold != 0;
+    const bool underline = o.underline && cell.underline != 0 && !o.html5;
+    const bool italic = o.italic && cell.italic != 0;
+    const bool strike = o.strike && cell.strikeout != 0;
+    if (bold) APPEND(append(u"<B>"));
+    if (underline) APPEND(append(u"<U>"));
+    if (italic) APPEND(append(u"<I>"));
+    if (strike) APPEND(append(u"<S>"));
+    if (cell.text.capacity > 0 && cell.text.data) {
+        TextBuffer<char16_t>& escaped = runBuffers<char16_t>().workBuffer;
+        APPEND(EscapeHtmlText(escaped, cell.text.data));
+        APPEND(AppendText(output(), escaped.data, escaped.length));
+    }
+    if (strike) APPEND(append(u"</S>"));
+    if (italic) APPEND(append(u"</I>"));
+    if (underline) APPEND(append(u"</U>"));
+    if (bold) APPEND(append(u"</B>"));
+    if (paragraph) APPEND(append(u"</P>"));
+    if (span) APPEND(append(u"</SPAN>"));
+    return append(u"</TD>");
+}
+
+}  // namespace
+
+StatusCode WriteHtmlTable() {
+    CellGrid<char16_t>& grid = cellGrid<char16_t>();
+    RunBuffers<char16_t>& owned = runBuffers<char16_t>();
+    const Settings<char16_t>& s = settings<char16_t>();
+    const int64_t count = int64_t(grid.rows) * grid.columns;
+
+    for (int64_t i = 0; i < count; ++i) {
+        CellRecord<char16_t>& cell = grid.cells[i];
+        cell.columnSpan = cell.mergePosition == 1 ? cell.mergeLastColumn - cell.mergeFirstColumn + 1 : 0;
+    }
+    for (int64_t i = 0; i < count; ++i) {
+        CellRecord<char16_t>& cell = grid.cells[i];
+        cell.rowSpan = cell.mergePosition == 1 ? cell.mergeLastRow - cell.mergeFirstRow + 1 : 0;
+    }
+
+    if (InitTextBuffer(owned.workBuffer, kBufferCapacity) != kOk) {
+        ReleaseCellGrid<char16_t>();
+        return kNoMemory;
+    }
+    owned.workBufferOwned = 1;
+    if (InitTextBuffer(owned.outputBuffer, kBufferCapacity) != kOk) {
+        ReleaseCellGrid<char16_t>();
+        return kNoMemory;
+    }
+    owned.outputBufferOwned = 1;
+
+    const Options o = currentOptions();
+    const CellRecord<char16_t>& first = grid.at(0, 0);
+    if (s.table_posh[0] != 0) {
+        APPEND(append(u"<"));
+        APPEND(append(s.table_posh));
+        APPEND(append(u">"));
+    }
+    APPEND(append(u"<TABLE"));
+    if (o.html5) {
+        if (o.lineWidth || o.lineColour) APPEND(append(u" CLASS=\"gweaveT\""));
+    } else {
+        if (o.lineWidth) {
+            APPEND(appendFormatted(u" BORDER CELLSPACING=%d", first.border[kTop]));
+        } else {
+            APPEND(append(u" BORDER"));
+        }
+        if (o.lineColour) {
+            APPEND(append(u" BORDERCOLOR="));
+            APPEND(appendColour(first.borderColor[kTop]));
+        }
+    }
+    APPEND(append(u">"));
+
+    if (AllocateClassTables() != kOk) return kNoMemory;
+    for (int32_t row = 0; row < grid.rows; ++row) {
+        APPEND(append(u"\r\n<TR>"));
+        for (int32_t column = 0; column < grid.columns; ++column) {
+            CollectCellClasses(row, column);
+            const CellRecord<char16_t>& cell = grid.at(column, row);
+            if (cell.mergePosition > 1) continue;  // covered by an area written at its anchor
+            APPEND(writeCell(o, cell));
+        }
+        APPEND(append(u"\r\n</TR>"));
+    }
+    APPEND(append(u"\r\n</TABLE>"));
+    return o.html5 ? WriteStyleBlock() : kOk;
+}
+
+}  // namespace grid
