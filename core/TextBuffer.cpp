@@ -94,6 +94,21 @@ StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text) {
 }
 
 template <class Ch>
+bool ReserveTextBuffer(TextBuffer<Ch>& buffer, int64_t characters) {
+    if (!buffer.live()) return false;
+    characters = std::min<int64_t>(characters, kMaxCapacity);
+    if (characters <= buffer.reserved) return true;
+    AllocationFailure failure = AllocationFailure::none;
+    Ch* storage = allocateCharacters<Ch>(characters + 1, failure);
+    if (!storage) return false;
+    std::memcpy(storage, buffer.data, (size_t(buffer.length) + 1) * sizeof(Ch));
+    releaseArray(buffer.data);
+    buffer.data = storage;
+    buffer.reserved = static_cast<int32_t>(characters);
+    return true;
+}
+
+template <class Ch>
 void FreeTextBuffer(TextBuffer<Ch>& buffer) {
     if (buffer.capacity != 0 && buffer.data) releaseArray(buffer.data);
     buffer.capacity = 0;
@@ -141,8 +156,12 @@ int BoundedSprintf(Ch* destination, int32_t size, const Ch* format, std::initial
 
 template <class Ch>
 void FormatColourCode(int32_t colour, Ch (&destination)[8]) {
-    BoundedSprintf<Ch>(destination, 8, TEXT_OF(Ch, "#%2.2x%2.2x%2.2x"),
-                       {(colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF});
+    // What "#%2.2x%2.2x%2.2x" gives for the three bytes, written directly: the writers format a
+    // colour or more for every cell.
+    const char* digits = "0123456789abcdef";
+    destination[0] = Ch('#');
+    for (int i = 0; i < 6; ++i) destination[1 + i] = Ch(digits[(uint32_t(colour) >> (20 - 4 * i)) & 0xF]);
+    destination[7] = Ch(0);
 }
 
 #define GRID_INSTANTIATE(Ch)                                                                       \
@@ -150,6 +169,7 @@ void FormatColourCode(int32_t colour, Ch (&destination)[8]) {
     template StatusCode GrowTextBuffer(TextBuffer<Ch>&, int32_t);                                  \
     template StatusCode AppendText(TextBuffer<Ch>&, const Ch*);                                    \
     template StatusCode AppendText(TextBuffer<Ch>&, const Ch*, int32_t);                           \
+    template bool ReserveTextBuffer(TextBuffer<Ch>&, int64_t);                                     \
     template void FreeTextBuffer(TextBuffer<Ch>&);                                                 \
     template void ClearTextBuffer(TextBuffer<Ch>&);                                                \
     template int BoundedSprintf(Ch*, int32_t, const Ch*, std::initializer_list<SprintfArg<Ch>>);   \

@@ -46,6 +46,9 @@ template <class Ch> StatusCode GrowTextBuffer(TextBuffer<Ch>& buffer, int32_t ex
 // shows message 13 and returns 101 with the content unchanged.
 template <class Ch> StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text);
 template <class Ch> StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text, int32_t count);
+// Makes room underneath for `characters` without changing the capacity, so that later growth
+// copies nothing; false, with nothing changed and no message, when the storage cannot be had.
+template <class Ch> bool ReserveTextBuffer(TextBuffer<Ch>& buffer, int64_t characters);
 template <class Ch> void FreeTextBuffer(TextBuffer<Ch>& buffer);
 // Empties the content of a live buffer.
 template <class Ch> void ClearTextBuffer(TextBuffer<Ch>& buffer);

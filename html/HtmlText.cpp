@@ -12,8 +12,25 @@ const char16_t cssPropertyTable[6][50] = {
 
 namespace {
 
+// The characters below 64 that start a pattern, and whether any later one does: most characters
+// of a text are then passed over with one test.
+uint64_t patternStarts(bool& laterStarts) {
+    uint64_t starts = 0;
+    laterStarts = false;
+    for (const HtmlEntity& entity : htmlEntityTable) {
+        if (entity.pattern[0] < 64)
+            starts |= uint64_t(1) << entity.pattern[0];
+        else
+            laterStarts = true;
+    }
+    return starts;
+}
+bool laterPatternStarts = false;
+const uint64_t kPatternStarts = patternStarts(laterPatternStarts);
+
 // The entry whose pattern the text starts with, or nullptr.
 const HtmlEntity* entityAt(const char16_t* text) {
+    if (*text < 64 ? !(kPatternStarts >> *text & 1) : !laterPatternStarts) return nullptr;
     for (const HtmlEntity& entity : htmlEntityTable) {
         size_t n = 0;
         while (entity.pattern[n] != 0 && text[n] == entity.pattern[n]) ++n;

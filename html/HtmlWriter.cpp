@@ -189,6 +189,13 @@ StatusCode WriteHtmlTable() {
             APPEND(writeCell(o, cell));
         }
         APPEND(append(u"\r\n</TR>"));
+        if (row == 0 && grid.rows > 1) {
+            // The first row tells how long the table and its style rules will be: room for it all
+            // at once spares the copies of growing step by step. Room that is never written costs
+            // no memory, and without the room the buffer grows as usual.
+            const int64_t perRow = output().length + (styleClasses().cellClassLast + 2) * int64_t(96);
+            ReserveTextBuffer(output(), perRow * grid.rows / 4 * 5 + 1000);
+        }
     }
     APPEND(append(u"\r\n</TABLE>"));
     return o.html5 ? WriteStyleBlock() : kOk;

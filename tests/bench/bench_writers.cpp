@@ -1,0 +1,97 @@
+// The writers on large grids: HTML5 with every option on, 20-character texts, once with three
+// styles in turn and once with a background colour of its own in every cell.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "core/Allocation.h"
+#include "core/CellGrid.h"
+#include "core/Settings.h"
+#include "html/HtmlWriter.h"
+
+namespace {
+
+using namespace grid;
+
+void everyHtmlOption() {
+    Settings<char16_t>& s = settings<char16_t>();
+    resetSettings<char16_t>();
+    s.htmlversion[0] = u'5';
+    for (char16_t* flag : {s.line_color_yn, s.line_width_yn, s.back_color_yn, s.font_color_yn, s.font_size_yn,
+                           s.font_bold_yn, s.font_underline_yn, s.font_italic_yn, s.font_strikethrough_yn,
+                           s.cell_posh_yn, s.cell_posv_yn}) {
+        flag[0] = u'O', flag[1] = u'N', flag[2] = 0;
+    }
+}
+
+void makeGrid(int32_t rows, int32_t columns, bool distinctColours) {
+    CellGrid<char16_t>& grid = cellGrid<char16_t>();
+    ClearRunOwnership<char16_t>();
+    grid.rows = rows;
+    grid.columns = columns;
+    AllocateCellGrid<char16_t>();
+    const std::u16string text = u"text of cell & <20>";
+    for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
+        CellRecord<char16_t>& cell = grid.cells[i];
+        InitTextBuffer(cell.text, 20);
+        AppendText(cell.text, text.c_str());
+        cell.charHeight = 10 + int32_t(i % 3);
+        cell.bold = uint8_t(i % 3 == 0), cell.underline = int32_t(i % 3 == 1), cell.horiJustify = int32_t(i % 3) + 1;
+        cell.backColor = distinctColours ? int32_t(i & 0xFFFFFF) : int32_t(0x101010 * (i % 3));
+        for (int side = 0; side < 4; ++side) cell.border[side] = 1;
+    }
+}
+
+// Frees what the writer allocated, keeping the grid for the next round.
+void releaseWriterBuffers() {
+    RunBuffers<char16_t>& owned = runBuffers<char16_t>();
+    FreeTextBuffer(owned.outputBuffer);
+    FreeTextBuffer(owned.workBuffer);
+    releaseArray(owned.fontClassTable);
+    releaseArray(owned.cellClassTable);
+    owned.outputBufferOwned = owned.workBufferOwned = owned.fontClassTableOwned = owned.cellClassTableOwned = 0;
+}
+
+void WriteHtmlTableEveryOption(benchmark::State& state) {
+    everyHtmlOption();
+    makeGrid(int32_t(state.range(0)), int32_t(state.range(1)), state.range(2) != 0);
+    int64_t characters = 0;
+    for (auto _ : state) {
+        if (WriteHtmlTable() != kOk) state.SkipWithError("the writer failed");
+        characters = runBuffers<char16_t>().outputBuffer.length;
+        releaseWriterBuffers();
+    }
+    state.counters["cells"] = double(state.range(0) * state.range(1));
+    state.counters["output_chars"] = double(characters);
+    ReleaseCellGrid<char16_t>();
+}
+// rows, columns, one colour per cell
+BENCHMARK(WriteHtmlTableEveryOption)
+    ->ArgNames({"rows", "columns", "distinct"})
+    ->Args({100, 10, 0})
+    ->Args({1000, 100, 0})
+    ->Args({2000, 100, 0})
+    ->Args({100, 10, 1})
+    ->Args({1000, 100, 1})
+    ->Args({2000, 100, 1})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+// Large blocks are kept by the allocator between rounds instead of being handed back to the system
+// and faulted in afresh, as bench_core does: each round then measures the writer, not the kernel.
+// With GRID_BENCH_COLD set every round pays for fresh memory, as one run of a program does.
+int main(int argc, char** argv) {
+    if (!std::getenv("GRID_BENCH_COLD")) {
+        mallopt(M_MMAP_THRESHOLD, 1 << 30);
+        mallopt(M_TRIM_THRESHOLD, 1 << 30);
+        mallopt(M_TOP_PAD, 1 << 30);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
