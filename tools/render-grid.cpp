@@ -21,6 +21,7 @@
 #include "core/RunState.h"
 #include "core/Settings.h"
 #include "html/HtmlWriter.h"
+#include "wiki/WikiWriter.h"
 #include "platform/CodePage.h"
 #include "platform/Ports.h"
 #include "platform/SettingsFile.h"
@@ -153,7 +154,7 @@ StatusCode writeMarkup<char16_t>() {
 
 template <>
 StatusCode writeMarkup<char>() {
-    fail("the wiki writer is not part of this build");
+    return WriteWikiTable();
 }
 
 template <class Ch>

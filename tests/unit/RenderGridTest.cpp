@@ -164,6 +164,17 @@ TEST_F(RenderGridTest, NormalisedMergedAreaTakesItsAnchorsOutline) {
                             "<TD NOWRAP></TD>\n<TD NOWRAP></TD>\n</TR>\n</TABLE>"));
 }
 
+TEST_F(RenderGridTest, WikiMarkupOfMergedAreasIsPrintedAsItsBytes) {
+    const std::string ini = "[Param]\ncell_sep=|\ncell_mrgh=>\ncell_mrgv=~\nback_color=BG(%s):@\nline_color=[%s@]\n"
+                            "code_chenge_m1=|\ncode_chenge_o1=&#124;\n";
+    Rendered run = render("--program gridquill --ini " + file("s.ini", ini) + " --grid " + file("g.json", kGrid));
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "[#808080|BG(#ffff00):A & B|~~>>BG(#00ff00):merged\nlines|\r\n"
+                       "|BG(#ffffff):|\r\n]");
+    run = render("--program gridquill --ini " + file("s.ini", ini) + " --text " + file("t.txt", "表|計\t\n"));
+    EXPECT_EQ(run.out, "[#000000|BG(#ffffff):表&#124;計|BG(#ffffff):|\r\n]");
+}
+
 TEST_F(RenderGridTest, FailuresAndTheirMessages) {
     // An area beyond the grid is refused by the normalisation with message 39.
     Rendered run = render("--program gridweave --ini " + file("s.ini", "") + " --grid " +

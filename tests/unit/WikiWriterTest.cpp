@@ -1,0 +1,307 @@
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/Settings.h"
+#include "platform/fake/FakeSettingsFile.h"
+#include "tests/unit/TestSupport.h"
+#include "wiki/MarkupTemplate.h"
+#include "wiki/TextSubstitution.h"
+#include "wiki/WikiWriter.h"
+
+namespace grid::test {
+namespace {
+
+MarkupTemplate parsed(const char* text, const char* control = "@") {
+    MarkupTemplate markup = {};
+    std::strncpy(markup.text, text, 100);
+    ParseTemplate(markup, control);
+    return markup;
+}
+
+class WikiTest : public CoreTest<char> {
+protected:
+    void SetUp() override {
+        CoreTest<char>::SetUp();
+        ASSERT_EQ(InitTextBuffer(out, 100), kOk);
+    }
+    void TearDown() override {
+        FreeTextBuffer(out);
+        resetSettings<char>();
+        CoreTest<char>::TearDown();
+    }
+    std::string opening(const MarkupTemplate& m) { return part(m, kOpeningPart); }
+    std::string closing(const MarkupTemplate& m) { return part(m, kClosingPart); }
+    std::string part(const MarkupTemplate& m, TemplatePart which) {
+        ClearTextBuffer(out);
+        EXPECT_EQ(AppendTemplatePart(m, out, which), kOk);
+        return out.data;
+    }
+    std::string formatted(const MarkupTemplate& m, TemplateValue kind, int32_t value, TemplatePart which) {
+        ClearTextBuffer(out);
+        EXPECT_EQ(AppendFormattedPart(m, kind, value, out, which), kOk);
+        return out.data;
+    }
+    void useSettings(const std::string& ini) {
+        files.files["s.ini"] = ini;
+        readSettings<char>("s.ini");
+    }
+
+    TextBuffer<char> out;
+    FakeSettingsFile files;
+};
+
+TEST_F(WikiTest, TemplatesSplitAtTheFirstControlCharacter) {
+    struct Case {
+        const char* text;
+        const char* opening;
+        const char* closing;
+        int32_t hasOpening, hasClosing;
+    };
+    const Case cases[] = {
+        {"x@y", "x", "y", 1, 1},     {"@", "", "", 0, 0},         {"abc@", "abc", "", 1, 0},
+        {"@abc", "", "abc", 0, 1},   {"a@b@c", "a", "b@c", 1, 1}, {"abc", "abc", "", 1, 0},
+        {"", "", "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        MarkupTemplate m = parsed(c.text);
+        EXPECT_EQ(opening(m), c.opening) << c.text;
+        EXPECT_EQ(closing(m), c.closing) << c.text;
+        EXPECT_EQ(m.hasOpening, c.hasOpening) << c.text;
+        EXPECT_EQ(m.hasClosing, c.hasClosing) << c.text;
+    }
+    MarkupTemplate counted = parsed("%d%c@%s%x%%%5d%");
+    EXPECT_EQ(counted.openingConversions, 2);
+    EXPECT_EQ(counted.closingConversions, 2);
+    MarkupTemplate unsplit = parsed("a@b", "");  // no control character: no closing part
+    EXPECT_EQ(opening(unsplit), "a@b");
+    EXPECT_EQ(unsplit.hasClosing, 0);
+    MarkupTemplate firstByte = parsed("a#b@c", "#@");  // only the first byte of the setting counts
+    EXPECT_EQ(opening(firstByte), "a");
+}
+
+TEST_F(WikiTest, FormattedParts) {
+    MarkupTemplate size = parsed("s=%d;@;");
+    EXPECT_EQ(formatted(size, kIntegerValue, 12, kOpeningPart), "s=12;");
+    EXPECT_EQ(formatted(size, kIntegerValue, 12, kClosingPart), ";");
+    EXPECT_EQ(formatted(parsed("c=%s@"), kColourValue, 0xFF0080, kOpeningPart), "c=#ff0080");
+    EXPECT_EQ(formatted(parsed("%5d"), kIntegerValue, 7, kOpeningPart), "%5d");
+    EXPECT_EQ(formatted(parsed("%x"), kIntegerValue, 300, kOpeningPart), "2c");
+    EXPECT_EQ(formatted(parsed("[%c]"), kIntegerValue, 65, kOpeningPart), "[A]");
+    EXPECT_EQ(formatted(parsed("@%d"), kIntegerValue, 3, kClosingPart), "3");
+    EXPECT_EQ(formatted(parsed("@"), kIntegerValue, 3, kOpeningPart), "");
+    EXPECT_EQ(formatted(parsed(""), kColourValue, 3, kClosingPart), "");
+}
+
+// A part that does not hold exactly one fitting conversion is written as it stands; nothing reads
+// a value that was not passed, and six "%" do not end the process.
+TEST_F(WikiTest, UntrustedPartsThatDoNotFitAreWrittenLiterally) {
+    const std::pair<const char*, TemplateValue> parts[] = {
+        {"%d %d", kIntegerValue}, {"%s", kIntegerValue}, {"%d", kColourValue}, {"%x%s", kColourValue},
+        {"%d%%", kIntegerValue}, {"%n%d", kIntegerValue}, {"%d%d%d%d%d%d", kIntegerValue},
+        {"%s%s%s%s%s%s%s", kColourValue}, {"%5d %d", kIntegerValue},
+    };
+    for (const auto& [text, kind] : parts) EXPECT_EQ(formatted(parsed(text), kind, 1, kOpeningPart), text);
+    EXPECT_TRUE(boxes.codes().empty());
+}
+
+class RewriteTest : public WikiTest {
+protected:
+    // Entries as "pattern", "replacement", "mode", read and parsed as the writer does.
+    void entries(const std::vector<std::vector<const char*>>& list, const char* control = "@") {
+        std::string ini = std::string("[Param]\ncntl_char=") + control + "\n";
+        for (size_t n = 0; n < list.size(); ++n) {
+            const std::string digit = std::to_string(n + 1);
+            ini += "code_chenge_m" + digit + "=" + list[n][0] + "\ncode_chenge_o" + digit + "=" + list[n][1] +
+                   "\ncode_chenge_r" + digit + "=" + list[n][2] + "\n";
+        }
+        useSettings(ini);
+        Settings<char>& s = settings<char>();
+        for (int32_t n = 0; n < s.substitutionCount; ++n) {
+            ParseTemplate(s.substitutions[n].pattern, s.cntl_char);
+            ParseTemplate(s.substitutions[n].replacement, s.cntl_char);
+            ParseTemplate(s.substitutions[n].mode, s.cntl_char);
+        }
+    }
+    std::string rewrite(const std::string& text) {
+        EXPECT_EQ(RewriteCellText(out, text.c_str()), kOk);
+        return out.data;
+    }
+};
+
+TEST_F(RewriteTest, ReplaceMode) {
+    entries({});
+    EXPECT_EQ(rewrite("as is"), "as is");
+    entries({{"|", "(bar)", ""}});
+    EXPECT_EQ(rewrite("a|b"), "a(bar)b");
+    entries({{"ab", "X", ""}});
+    EXPECT_EQ(rewrite("abc"), "Xbc");
+    entries({{"x", "", ""}});
+    EXPECT_EQ(rewrite("axb"), "ab");
+    entries({{"a", "b", ""}, {"b", "c", ""}});
+    EXPECT_EQ(rewrite("ab"), "bc");
+    entries({{"a", "1", ""}, {"a", "2", ""}});
+    EXPECT_EQ(rewrite("a"), "12");
+    entries({{"@x", "-", ""}});  // empty after parsing: matches every position
+    EXPECT_EQ(rewrite("abc"), "---");
+    entries({{"\x5C", "\\\\", ""}});  // the second byte of a double-byte character counts too
+    EXPECT_EQ(rewrite("\x95\x5C"), "\x95\\\\");
+    entries({{"x", "y", "ALL"}});
+    EXPECT_EQ(rewrite("axb"), "ayb");
+}
+
+TEST_F(RewriteTest, AllModeWrapsTheWholeText) {
+    entries({{"x", "Q", "all"}});
+    EXPECT_EQ(rewrite("axb"), "QaxbQ");
+    EXPECT_EQ(rewrite(""), "");
+    EXPECT_EQ(rewrite("ab"), "ab");
+    entries({{"x", "A", "all"}, {"y", "B", "all"}});
+    EXPECT_EQ(rewrite("xy"), "BAxyAB");
+    entries({{"x", "A", "all"}, {"y", "A", "all"}});
+    EXPECT_EQ(rewrite("xy"), "AxyA");
+    entries({{"x", "Q", "all"}, {"x", "-", ""}});
+    EXPECT_EQ(rewrite("x"), "Q-Q");
+    entries({{"x", "Q", "all@x"}});
+    EXPECT_EQ(rewrite("x"), "QxQ");
+    entries({{"@", "W", "all"}});
+    EXPECT_EQ(rewrite("t"), "WtW");
+    EXPECT_EQ(rewrite(""), "");
+}
+
+TEST_F(RewriteTest, LongResultsAreWrittenWhole) {
+    const std::string hundred(100, 'R');
+    entries({{"a", hundred.c_str(), ""}, {"b", hundred.c_str(), "all"}});
+    std::string expected;
+    for (int i = 0; i < 200; ++i) expected += hundred;
+    EXPECT_EQ(rewrite(std::string(200, 'a') + "b"), hundred + expected + "b" + hundred);
+    EXPECT_EQ(rewrite(std::string(30000, 'c')), std::string(30000, 'c'));
+}
+
+class WikiWriterTest : public WikiTest {
+protected:
+    void makeGrid(int32_t rows, int32_t columns) {
+        grid().rows = rows;
+        grid().columns = columns;
+        ASSERT_EQ(AllocateCellGrid<char>(), kOk);
+        for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
+            grid().cells[i].charHeight = 10;
+            grid().cells[i].backColor = 0xFFFFFF;
+        }
+    }
+    void setText(int32_t column, int32_t row, const std::string& text) {
+        auto& cell = grid().at(column, row).text;
+        ASSERT_EQ(InitTextBuffer(cell, static_cast<int32_t>(text.size())), kOk);
+        ASSERT_EQ(AppendText(cell, text.c_str()), kOk);
+    }
+    void merge(int32_t c0, int32_t c1, int32_t r0, int32_t r1) {
+        auto& anchor = grid().at(c0, r0);
+        anchor.mergeFirstColumn = c0, anchor.mergeLastColumn = c1, anchor.mergeFirstRow = r0, anchor.mergeLastRow = r1;
+        for (int32_t r = r0; r <= r1; ++r)
+            for (int32_t c = c0; c <= c1; ++c) grid().at(c, r).mergePosition = mergePositionCode(c, r, c0, c1, r0, r1);
+    }
+    std::string write(StatusCode expected = kOk) {
+        EXPECT_EQ(WriteWikiTable(), expected);
+        const auto& o = runBuffers<char>().outputBuffer;
+        return o.data ? std::string(o.data, size_t(o.length)) : std::string();
+    }
+};
+
+TEST_F(WikiWriterTest, SeparatorsAndRows) {
+    useSettings("[Param]\ncell_sep=|\n");
+    makeGrid(3, 3);
+    setText(0, 0, "a"), setText(1, 0, "b\nx"), setText(2, 0, "");
+    merge(0, 1, 1, 1);  // anchor "c" in row 1, covered cell beside it
+    setText(0, 1, "c"), setText(2, 1, "d");
+    merge(0, 2, 2, 2);  // all of row 2: anchored there, so its anchor writes
+    EXPECT_EQ(write(), "|a|b\nx||\r\n|c|d|\r\n||\r\n");
+}
+
+TEST_F(WikiWriterTest, RowCoveredFromAboveWritesOnlyItsEnd) {
+    useSettings("[Param]\ncell_sep=|\n");
+    makeGrid(2, 2);
+    merge(0, 1, 0, 1);
+    setText(0, 0, "a");
+    EXPECT_EQ(write(), "|a|\r\n|\r\n");
+}
+
+TEST_F(WikiWriterTest, NoParamSectionRunsTextsTogether) {
+    makeGrid(2, 2);
+    setText(0, 0, "a"), setText(1, 0, "b"), setText(0, 1, "c"), setText(1, 1, "d");
+    useSettings("");
+    EXPECT_EQ(write(), "ab\r\ncd\r\n");
+}
+
+TEST_F(WikiWriterTest, MergeMarkers) {
+    useSettings("[Param]\ncell_sep=|\ncell_mrgh=>\ncell_mrgv=~\n");
+    makeGrid(2, 5);
+    merge(0, 2, 0, 0);
+    merge(3, 4, 0, 1);
+    setText(0, 0, "a"), setText(3, 0, "b");
+    EXPECT_EQ(write(), "|~>>>a|~~>>b|\r\n||||\r\n");
+}
+
+TEST_F(WikiWriterTest, NestingAndAlignment) {
+    useSettings("[Param]\ncell_sep=|\nfont_bold=B@b\nfont_italic=I@i\nfont_underline=U@u\nfont_strikethrough=S@s\n"
+                "cell_poshl=L@l\ncell_poshc=C@c\ncell_poshr=R@r\ncell_posvt=T@t\ncell_posvc=M@m\ncell_posvb=O@o\n");
+    makeGrid(1, 4);
+    auto& all = grid().at(0, 0);
+    all.bold = all.italic = 1, all.underline = all.strikeout = 1, all.horiJustify = 3, all.vertJustify = 1;
+    setText(0, 0, "x");
+    grid().at(1, 0).horiJustify = 2, grid().at(1, 0).vertJustify = 2;
+    grid().at(2, 0).vertJustify = 3, grid().at(2, 0).horiJustify = 1;
+    grid().at(3, 0).horiJustify = 4;  // opens left, closes right; vertical 0 opens bottom, closes top
+    EXPECT_EQ(write(), "|TRBUISxsiubrt|MCcm|OLlo|OLrt|\r\n");
+}
+
+TEST_F(WikiWriterTest, ValuesOfTheCellsAndTheFrame) {
+    useSettings("[Param]\ncell_sep=|\nfont_size=s%d@\nback_color=<%s@>\nfont_color=(%s@)\nline_color=c=%s@/\n"
+                "line_width=w%d@!\n");
+    makeGrid(1, 1);
+    grid().at(0, 0).charHeight = 11;
+    grid().at(0, 0).charColor = 0x0000FF;
+    EXPECT_EQ(write(), "c=#000000|<#ffffff(#0000ffs11)>|\r\n/");
+    ReleaseCellGrid<char>();
+    useSettings(files.files["s.ini"]);
+    makeGrid(1, 1);
+    grid().at(0, 0).border[kTop] = 2;
+    grid().at(0, 0).borderColor[kTop] = 0x808080;
+    EXPECT_EQ(write(), "c=#808080w2|<#ffffff(#000000s10)>|\r\n!/");
+}
+
+TEST_F(WikiWriterTest, EveryFailedAllocationIsReported) {
+    const std::string hundred(100, 'R');
+    useSettings("[Param]\ncell_sep=|\ncode_chenge_m1=a\ncode_chenge_o1=" + hundred + "\ncode_chenge_m2=b\n"
+                "code_chenge_o2=W\ncode_chenge_r2=all\n");
+    const std::string ini = files.files["s.ini"];
+    auto prepare = [&] {
+        useSettings(ini);
+        makeGrid(2, 2);
+        setText(0, 0, std::string(300, 'a') + "b");
+        setText(1, 1, "b");
+        boxes.clear();
+    };
+    const size_t ownBlocks = allocator.liveBlocks();  // the fixture's own buffer
+    prepare();
+    const long before = allocator.allocations();
+    ASSERT_EQ(WriteWikiTable(), kOk);
+    const long needed = allocator.allocations() - before;
+    ReleaseCellGrid<char>();
+    ASSERT_GE(needed, 4);
+    for (AllocationFailure kind : {AllocationFailure::exhausted, AllocationFailure::other}) {
+        for (long n = 1; n <= needed; ++n) {
+            prepare();
+            allocator.failNth(n, kind);
+            EXPECT_EQ(WriteWikiTable(), kNoMemory) << n;
+            allocator.failNth(0);
+            const std::vector<int> codes = boxes.codes();
+            ReleaseCellGrid<char>();
+            ASSERT_EQ(allocator.liveBlocks(), ownBlocks) << n;
+            ASSERT_FALSE(codes.empty()) << n;
+            // 12 or 13 by the failure's kind for a buffer that cannot be had, else 13.
+            EXPECT_TRUE(codes.back() == 13 || (codes.back() == 12 && kind == AllocationFailure::exhausted)) << n;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace grid::test

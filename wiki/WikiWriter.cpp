@@ -1,0 +1,127 @@
+#include "wiki/WikiWriter.h"
+
+#include "core/CellGrid.h"
+#include "core/Settings.h"
+#include "wiki/MarkupTemplate.h"
+#include "wiki/TextSubstitution.h"
+
+namespace grid {
+namespace {
+
+constexpr int32_t kBufferCapacity = 10000;
+
+#define APPEND(step) \
+    if ((step) != kOk) return kNoMemory
+
+TextBuffer<char>& output() { return runBuffers<char>().outputBuffer; }
+
+StatusCode open(const MarkupTemplate& markup) { return AppendTemplatePart(markup, output(), kOpeningPart); }
+StatusCode close(const MarkupTemplate& markup) { return AppendTemplatePart(markup, output(), kClosingPart); }
+StatusCode open(const MarkupTemplate& markup, TemplateValue kind, int32_t value) {
+    return AppendFormattedPart(markup, kind, value, output(), kOpeningPart);
+}
+StatusCode close(const MarkupTemplate& markup, TemplateValue kind, int32_t value) {
+    return AppendFormattedPart(markup, kind, value, output(), kClosingPart);
+}
+
+void parseAll(Settings<char>& s) {
+    MarkupTemplate* templates[] = {
+        &s.line_color, &s.line_width, &s.back_color, &s.font_color, &s.font_size, &s.font_bold,
+        &s.font_underline, &s.font_italic, &s.font_strikethrough, &s.cell_poshr, &s.cell_poshc, &s.cell_poshl,
+        &s.cell_posvt, &s.cell_posvc, &s.cell_posvb, &s.cell_sep, &s.cell_mrgh, &s.cell_mrgv,
+    };
+    for (MarkupTemplate* markup : templates) ParseTemplate(*markup, s.cntl_char);
+    for (int32_t n = 0; n < s.substitutionCount && n < 5; ++n) {
+        ParseTemplate(s.substitutions[n].pattern, s.cntl_char);
+        ParseTemplate(s.substitutions[n].replacement, s.cntl_char);
+        ParseTemplate(s.substitutions[n].mode, s.cntl_char);
+    }
+}
+
+StatusCode writeCell(const Settings<char>& s, const CellRecord<char>& cell) {
+    APPEND(AppendText(output(), s.cell_sep.text));
+    const bool anchor = cell.mergePosition == 1;
+    if (anchor) {
+        for (int32_t i = 0; i < cell.rowSpan; ++i) APPEND(open(s.cell_mrgv));
+        for (int32_t i = 0; i < cell.columnSpan; ++i) APPEND(open(s.cell_mrgh));
+    }
+    APPEND(open(cell.vertJustify == 1 ? s.cell_posvt : cell.vertJustify == 2 ? s.cell_posvc : s.cell_posvb));
+    APPEND(open(s.back_color, kColourValue, cell.backColor));
+    APPEND(open(s.font_color, kColourValue, cell.charColor));
+    APPEND(open(s.font_size, kIntegerValue, cell.charHeight));
+    APPEND(open(cell.horiJustify == 3 ? s.cell_poshr : cell.horiJustify == 2 ? s.cell_poshc : s.cell_poshl));
+    if (cell.bold) APPEND(open(s.font_bold));
+    if (cell.underline != 0) APPEND(open(s.font_underline));
+    if (cell.italic) APPEND(open(s.font_italic));
+    if (cell.strikeout != 0) APPEND(open(s.font_strikethrough));
+    if (cell.text.capacity > 0 && cell.text.data) {
+        TextBuffer<char>& rewritten = runBuffers<char>().workBuffer;
+        APPEND(RewriteCellText(rewritten, cell.text.data));
+        APPEND(AppendText(output(), rewritten.data, rewritten.length));
+    }
+    if (cell.strikeout != 0) APPEND(close(s.font_strikethrough));
+    if (cell.italic) APPEND(close(s.font_italic));
+    if (cell.underline != 0) APPEND(close(s.font_underline));
+    if (cell.bold) APPEND(close(s.font_bold));
+    // For the values without a template of their own, opening and closing differ: left opens,
+    // right closes; bottom opens, top closes.
+    APPEND(close(cell.horiJustify == 1 ? s.cell_poshl : cell.horiJustify == 2 ? s.cell_poshc : s.cell_poshr));
+    APPEND(close(s.font_size, kIntegerValue, cell.charHeight));
+    APPEND(close(s.font_color, kColourValue, cell.charColor));
+    APPEND(close(s.back_color, kColourValue, cell.backColor));
+    APPEND(close(cell.vertJustify == 3 ? s.cell_posvb : cell.vertJustify == 2 ? s.cell_posvc : s.cell_posvt));
+    if (anchor) {
+        for (int32_t i = 0; i < cell.columnSpan; ++i) APPEND(close(s.cell_mrgh));
+        for (int32_t i = 0; i < cell.rowSpan; ++i) APPEND(close(s.cell_mrgv));
+    }
+    return kOk;
+}
+
+}  // namespace
+
+StatusCode WriteWikiTable() {
+    Settings<char>& s = settings<char>();
+    CellGrid<char>& grid = cellGrid<char>();
+    RunBuffers<char>& owned = runBuffers<char>();
+    parseAll(s);
+
+    const int64_t count = int64_t(grid.rows) * grid.columns;
+    for (int64_t i = 0; i < count; ++i) {
+        CellRecord<char>& cell = grid.cells[i];
+        cell.columnSpan = cell.rowSpan = 0;
+        if (cell.mergePosition == 1) {
+            cell.columnSpan = cell.mergeLastColumn - cell.mergeFirstColumn + 1;
+            cell.rowSpan = cell.mergeLastRow - cell.mergeFirstRow + 1;
+        }
+    }
+
+    if (InitTextBuffer(owned.workBuffer, kBufferCapacity) != kOk) {
+        ReleaseCellGrid<char>();
+        return kNoMemory;
+    }
+    owned.workBufferOwned = 1;
+    if (InitTextBuffer(owned.outputBuffer, kBufferCapacity) != kOk) {
+        ReleaseCellGrid<char>();
+        return kNoMemory;
+    }
+    owned.outputBufferOwned = 1;
+
+    // The frame reads the first cell; a grid always has one (the cell array has at least one record).
+    const CellRecord<char>& first = grid.at(0, 0);
+    APPEND(open(s.line_color, kColourValue, first.borderColor[kTop]));
+    if (first.border[kTop] != 0) APPEND(open(s.line_width, kIntegerValue, first.border[kTop]));
+    for (int32_t row = 0; row < grid.rows; ++row) {
+        for (int32_t column = 0; column < grid.columns; ++column) {
+            const CellRecord<char>& cell = grid.at(column, row);
+            if (cell.mergePosition > 1) continue;  // covered: written at its anchor
+            APPEND(writeCell(s, cell));
+        }
+        APPEND(AppendText(output(), s.cell_sep.text));
+        APPEND(AppendText(output(), "\r\n"));
+    }
+    if (first.border[kTop] != 0) APPEND(close(s.line_width, kIntegerValue, first.border[kTop]));
+    APPEND(close(s.line_color, kColourValue, first.borderColor[kTop]));
+    return kOk;
+}
+
+}  // namespace grid
