@@ -118,6 +118,12 @@ StatusCode WriteWikiTable() {
         }
         APPEND(AppendText(output(), s.cell_sep.text));
         APPEND(AppendText(output(), "\r\n"));
+        if (row == 0 && grid.rows > 1) {
+            // The first row tells how long the table will be: room for it all at once spares the
+            // copies of growing step by step. Room never written costs no memory, and without the
+            // room the buffer grows as usual.
+            ReserveTextBuffer(output(), int64_t(output().length) * grid.rows / 4 * 5 + 1000);
+        }
     }
     if (first.border[kTop] != 0) APPEND(close(s.line_width, kIntegerValue, first.border[kTop]));
     APPEND(close(s.line_color, kColourValue, first.borderColor[kTop]));

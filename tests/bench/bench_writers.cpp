@@ -4,12 +4,14 @@
 #include <malloc.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/Allocation.h"
 #include "core/CellGrid.h"
 #include "core/Settings.h"
 #include "html/HtmlWriter.h"
+#include "wiki/WikiWriter.h"
 
 namespace {
 
@@ -76,6 +78,74 @@ BENCHMARK(WriteHtmlTableEveryOption)
     ->Args({100, 10, 1})
     ->Args({1000, 100, 1})
     ->Args({2000, 100, 1})
+    ->Unit(benchmark::kMillisecond);
+
+// Every template set, five substitution entries (one wrapping "all" entry among them).
+void everyWikiTemplate() {
+    Settings<char>& s = settings<char>();
+    resetSettings<char>();
+    std::strcpy(s.cntl_char, "@");
+    const std::pair<MarkupTemplate*, const char*> templates[] = {
+        {&s.line_color, "{|style=\"border-color:%s\"@|}"}, {&s.line_width, "border=%d@"},
+        {&s.back_color, "BGCOLOR(%s):@"}, {&s.font_color, "COLOR(%s):@"}, {&s.font_size, "SIZE(%d):@"},
+        {&s.font_bold, "''@''"}, {&s.font_underline, "%%%@%%%"}, {&s.font_italic, "'''@'''"},
+        {&s.font_strikethrough, "%%@%%"}, {&s.cell_poshr, "RIGHT:@"}, {&s.cell_poshc, "CENTER:@"},
+        {&s.cell_poshl, "LEFT:@"}, {&s.cell_posvt, "@"}, {&s.cell_posvc, "@"}, {&s.cell_posvb, "@"},
+        {&s.cell_sep, "|"}, {&s.cell_mrgh, ">"}, {&s.cell_mrgv, "~"},
+    };
+    const char* const substitutions[5][3] = {
+        {"|", "&#124;", ""}, {"&", "&amp;", ""}, {"<", "&lt;", ""}, {"~", "&#126;", ""}, {"20", "''", "all"},
+    };
+    s.substitutionCount = 5;
+    for (int n = 0; n < 5; ++n) {
+        std::strcpy(s.substitutions[n].pattern.text, substitutions[n][0]);
+        std::strcpy(s.substitutions[n].replacement.text, substitutions[n][1]);
+        std::strcpy(s.substitutions[n].mode.text, substitutions[n][2]);
+    }
+    for (const auto& [markup, text] : templates) std::strcpy(markup->text, text);
+}
+
+void makeWikiGrid(int32_t rows, int32_t columns) {
+    CellGrid<char>& grid = cellGrid<char>();
+    ClearRunOwnership<char>();
+    grid.rows = rows;
+    grid.columns = columns;
+    AllocateCellGrid<char>();
+    for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
+        CellRecord<char>& cell = grid.cells[i];
+        InitTextBuffer(cell.text, 20);
+        AppendText(cell.text, "text | of cell & <20");
+        cell.charHeight = 10 + int32_t(i % 3);
+        cell.bold = uint8_t(i % 3 == 0), cell.underline = int32_t(i % 3 == 1), cell.horiJustify = int32_t(i % 4);
+        cell.backColor = int32_t(i & 0xFFFFFF);
+        for (int side = 0; side < 4; ++side) cell.border[side] = 1;
+    }
+}
+
+void WriteWikiTableEveryTemplate(benchmark::State& state) {
+    makeWikiGrid(int32_t(state.range(0)), int32_t(state.range(1)));
+    int64_t bytes = 0;
+    for (auto _ : state) {
+        // The writer cuts the templates where it parses them, so each round starts from the settings.
+        state.PauseTiming();
+        everyWikiTemplate();
+        state.ResumeTiming();
+        if (WriteWikiTable() != kOk) state.SkipWithError("the writer failed");
+        RunBuffers<char>& owned = runBuffers<char>();
+        bytes = owned.outputBuffer.length;
+        FreeTextBuffer(owned.outputBuffer);
+        FreeTextBuffer(owned.workBuffer);
+        owned.outputBufferOwned = owned.workBufferOwned = 0;
+    }
+    state.counters["cells"] = double(state.range(0) * state.range(1));
+    state.counters["output_bytes"] = double(bytes);
+    ReleaseCellGrid<char>();
+}
+BENCHMARK(WriteWikiTableEveryTemplate)
+    ->ArgNames({"rows", "columns"})
+    ->Args({100, 10})
+    ->Args({1000, 100})
+    ->Args({2000, 100})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
