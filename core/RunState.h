@@ -3,15 +3,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "platform/Clock.h"
 #include "platform/Ports.h"
 
 namespace grid {
-
-// Local time as GetLocalTime gives it.
-struct LocalTime {
-    uint16_t year = 0, month = 0, dayOfWeek = 0, day = 0;
-    uint16_t hour = 0, minute = 0, second = 0, milliseconds = 0;
-};
 
 template <class Ch>
 struct RunState {

@@ -33,6 +33,11 @@ struct NoSettingsFile final : SettingsFilePort {
     }
     void setCharacterTypeLocale(const char16_t*) override {}
     void setCharacterTypeLocale(const char*) override {}
+    size_t multibyteLength(const char16_t* text) override {
+        size_t n = 0;
+        while (text[n] != 0) ++n;
+        return n;
+    }
     char pathSeparator() const override { return '\\'; }
     bool userSettingsFolder(char16_t*, size_t) override { return false; }
     bool userSettingsFolder(char*, size_t) override { return false; }

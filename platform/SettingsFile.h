@@ -29,6 +29,9 @@ struct SettingsFilePort {
     // setlocale(LC_CTYPE, name); the empty name selects the user's default locale.
     virtual void setCharacterTypeLocale(const char16_t* name) = 0;
     virtual void setCharacterTypeLocale(const char* name) = 0;
+    // wcstombs(NULL, text, 0) under that locale: the bytes of the text in its multibyte code page,
+    // NUL not counted, or SIZE_MAX when a character has no form there.
+    virtual size_t multibyteLength(const char16_t* text) = 0;
 
     // The character that separates the folders of a path.
     virtual char pathSeparator() const = 0;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -65,6 +66,21 @@ public:
     }
     void setCharacterTypeLocale(const char16_t* name) override { setlocale(LC_CTYPE, narrowPath(name).c_str()); }
     void setCharacterTypeLocale(const char* name) override { setlocale(LC_CTYPE, name); }
+    size_t multibyteLength(const char16_t* text) override {
+        // The runtime's wide characters are UTF-32 here; a lone surrogate has no form anywhere.
+        std::wstring wide;
+        for (const char16_t* p = text; *p != 0; ++p) {
+            char32_t c = *p;
+            if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+                ++p;
+            } else if (c >= 0xD800 && c <= 0xDFFF) {
+                return SIZE_MAX;
+            }
+            wide.push_back(static_cast<wchar_t>(c));
+        }
+        return wcstombs(nullptr, wide.c_str(), 0);
+    }
     char pathSeparator() const override { return '/'; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override {
         std::string folder;

@@ -1,5 +1,6 @@
 #include "platform/fake/FakeSettingsFile.h"
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/ProfileReader.h"
@@ -75,6 +76,15 @@ uint32_t FakeSettingsFile::profileInt(const char* section, const char* key, int3
 
 void FakeSettingsFile::setCharacterTypeLocale(const char16_t* name) { locales.push_back(narrow(name)); }
 void FakeSettingsFile::setCharacterTypeLocale(const char* name) { locales.push_back(name); }
+
+size_t FakeSettingsFile::multibyteLength(const char16_t* text) {
+    if (multibyteFails) return SIZE_MAX;
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    std::string bytes;
+    codePage932().fromUtf16(text, n, SIZE_MAX, bytes);
+    return bytes.size();
+}
 
 bool FakeSettingsFile::userSettingsFolder(char16_t* buffer, size_t size) {
     if (!hasUserFolder) return false;

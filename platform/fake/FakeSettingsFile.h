@@ -29,6 +29,7 @@ struct FakeSettingsFile final : SettingsFilePort {
     size_t moduleNameSize = 0;          // the size the program file's path was asked for with
     std::vector<std::string> keysRead;  // "Section/Key", in the order asked for
     std::vector<std::string> locales;   // every name given to setCharacterTypeLocale
+    bool multibyteFails = false;         // multibyteLength as for a character the code page lacks
 
     size_t moduleFileName(char16_t* buffer, size_t size) override;
     size_t moduleFileName(char* buffer, size_t size) override;
@@ -43,6 +44,7 @@ struct FakeSettingsFile final : SettingsFilePort {
     uint32_t profileInt(const char* section, const char* key, int32_t defaultValue, const char* path) override;
     void setCharacterTypeLocale(const char16_t* name) override;
     void setCharacterTypeLocale(const char* name) override;
+    size_t multibyteLength(const char16_t* text) override;  // the length in code page 932
     char pathSeparator() const override { return separator; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override;
     bool userSettingsFolder(char* buffer, size_t size) override;

@@ -1,0 +1,20 @@
+#pragma once
+// The Calc path of a run: Calc pastes the clipboard and the cells are read from it into the grid.
+// It sets captureStage as it goes and returns 0, 2, 101, 102, 109 or 120.
+#include "core/Status.h"
+
+namespace grid {
+
+struct CalcCapturePort {
+    virtual ~CalcCapturePort() = default;
+    // For Gridweave (UTF-16) when `wide`, else for Gridquill.
+    virtual StatusCode runCalcCapture(bool wide) = 0;
+};
+
+// The port in use. Without a Calc backend, Calc counts as not installed: stage 1, result 109.
+CalcCapturePort& calcCapturePort();
+void setCalcCapturePort(CalcCapturePort* port);
+
+template <class Ch> StatusCode RunCalcCapture();
+
+}  // namespace grid

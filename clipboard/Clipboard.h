@@ -1,0 +1,25 @@
+#pragma once
+// The clipboard at both ends of a run: what the user copied, and the markup put in its place.
+#include <cstdint>
+
+#include "core/Status.h"
+
+namespace grid {
+
+// Clipboard kinds: nothing usable, text (8-bit or Unicode format winning), text with the SYLK data
+// of Calc or Excel.
+inline constexpr int32_t kNothingUsable = 0;
+inline constexpr int32_t kEightBitText = 1;
+inline constexpr int32_t kUnicodeText = 2;
+inline constexpr int32_t kSpreadsheetData = 3;
+
+// Classifies the clipboard: a kind (messages 23 and 24 shown for kind 0), or 101/120 after a
+// reported failure.
+template <class Ch> int32_t probeClipboard();
+// A private copy of the clipboard text in the program's own format, allocated through the
+// allocation port; on 0 the caller owns *copy. 101 or 120 after a reported failure.
+template <class Ch> StatusCode readClipboardText(Ch** copy);
+// Replaces the clipboard's contents with the text; 0, or 101/120 after a reported failure.
+template <class Ch> StatusCode writeClipboard(const Ch* text);
+
+}  // namespace grid

@@ -1,0 +1,178 @@
+#include "platform/fake/FakeClipboard.h"
+
+#include <algorithm>
+
+namespace grid {
+namespace {
+
+constexpr uint32_t kAccessDenied = 5;  // ERROR_ACCESS_DENIED
+constexpr uint32_t kNotLocked = 158;   // ERROR_NOT_LOCKED
+
+}  // namespace
+
+FakeClipboard::FakeClipboard() { setClipboardPort(this); }
+FakeClipboard::~FakeClipboard() { setClipboardPort(nullptr); }
+
+void FakeClipboard::put(uint32_t format, const std::string& bytes) {
+    auto block = std::make_unique<Block>();
+    block->bytes.assign(bytes.begin(), bytes.end());
+    block->ownedByClipboard = true;
+    Block* raw = block.get();
+    blocks_[raw] = std::move(block);
+    for (auto& entry : formats_)
+        if (entry.first == format) {
+            blocks_.erase(entry.second);
+            entry.second = raw;
+            return;
+        }
+    formats_.emplace_back(format, raw);
+}
+
+void FakeClipboard::putUnicodeText(const std::u16string& text) {
+    std::string bytes;
+    for (char16_t unit : text) bytes += char(unit & 0xFF), bytes += char(unit >> 8);
+    put(kFormatUnicodeText, bytes + std::string(2, '\0'));
+}
+
+bool FakeClipboard::has(uint32_t format) const {
+    return std::any_of(formats_.begin(), formats_.end(), [&](const auto& entry) { return entry.first == format; });
+}
+
+std::string FakeClipboard::bytesOf(uint32_t format) const {
+    for (const auto& entry : formats_)
+        if (entry.first == format) return std::string(entry.second->bytes.begin(), entry.second->bytes.end());
+    return {};
+}
+
+std::u16string FakeClipboard::unicodeTextOf() const {
+    const std::string bytes = bytesOf(kFormatUnicodeText);
+    std::u16string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char16_t unit = char16_t(static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8);
+        if (unit == 0) break;
+        text.push_back(unit);
+    }
+    return text;
+}
+
+std::vector<uint32_t> FakeClipboard::formats() const {
+    std::vector<uint32_t> list;
+    for (const auto& entry : formats_) list.push_back(entry.first);
+    return list;
+}
+
+void FakeClipboard::failCall(ClipboardCall call, int nth) { failAt_[int(call)] = counts_[int(call)] + nth; }
+
+size_t FakeClipboard::programBlocks() const {
+    return size_t(std::count_if(blocks_.begin(), blocks_.end(), [](const auto& b) { return !b.second->ownedByClipboard; }));
+}
+
+bool FakeClipboard::fails(ClipboardCall call) {
+    int n = ++counts_[int(call)];
+    if (failAt_[int(call)] != n) return false;
+    lastError_ = call == ClipboardCall::globalUnlock ? kNotLocked : kAccessDenied;
+    return true;
+}
+
+FakeClipboard::Block* FakeClipboard::blockOf(MemoryHandle handle) {
+    auto found = blocks_.find(static_cast<Block*>(handle));
+    return found == blocks_.end() ? nullptr : found->second.get();
+}
+
+bool FakeClipboard::open(WindowHandle owner) {
+    if (fails(ClipboardCall::open)) return false;
+    if (openFailures > 0) {
+        --openFailures;
+        lastError_ = kAccessDenied;
+        return false;
+    }
+    open_ = true;
+    owner_ = owner;
+    return true;
+}
+
+bool FakeClipboard::close() {
+    if (fails(ClipboardCall::close) || !open_) return false;
+    open_ = false;
+    return true;
+}
+
+uint32_t FakeClipboard::enumFormats(uint32_t format) {
+    if (fails(ClipboardCall::enumFormats) || !open_) return 0;
+    size_t next = 0;
+    if (format != 0) {
+        while (next < formats_.size() && formats_[next].first != format) ++next;
+        ++next;
+    }
+    return next < formats_.size() ? formats_[next].first : 0;
+}
+
+MemoryHandle FakeClipboard::getData(uint32_t format) {
+    if (fails(ClipboardCall::getData) || !open_) return nullptr;
+    for (const auto& entry : formats_)
+        if (entry.first == format) return entry.second;
+    return nullptr;
+}
+
+bool FakeClipboard::empty() {
+    if (fails(ClipboardCall::empty) || !open_) return false;
+    for (const auto& entry : formats_) blocks_.erase(entry.second);
+    formats_.clear();
+    return true;
+}
+
+MemoryHandle FakeClipboard::setData(uint32_t format, MemoryHandle handle) {
+    Block* block = blockOf(handle);
+    if (fails(ClipboardCall::setData) || !open_ || !block) return nullptr;
+    block->ownedByClipboard = true;
+    for (auto& entry : formats_)
+        if (entry.first == format) {
+            blocks_.erase(entry.second);
+            entry.second = block;
+            return handle;
+        }
+    formats_.emplace_back(format, block);
+    return handle;
+}
+
+MemoryHandle FakeClipboard::globalAlloc(uint32_t, size_t bytes) {
+    if (fails(ClipboardCall::globalAlloc)) return nullptr;
+    auto block = std::make_unique<Block>();
+    block->bytes.assign(bytes, 0);
+    Block* raw = block.get();
+    blocks_[raw] = std::move(block);
+    allocatedSizes.push_back(bytes);
+    return raw;
+}
+
+MemoryHandle FakeClipboard::globalFree(MemoryHandle handle) {
+    Block* block = blockOf(handle);
+    if (fails(ClipboardCall::globalFree) || !block || block->ownedByClipboard) return handle;
+    blocks_.erase(block);
+    return nullptr;
+}
+
+void* FakeClipboard::globalLock(MemoryHandle handle) {
+    Block* block = blockOf(handle);
+    // A block of no bytes is a discarded one, which cannot be locked.
+    if (fails(ClipboardCall::globalLock) || !block || block->bytes.empty()) return nullptr;
+    ++block->locks;
+    return block->bytes.data();
+}
+
+bool FakeClipboard::globalUnlock(MemoryHandle handle) {
+    Block* block = blockOf(handle);
+    if (fails(ClipboardCall::globalUnlock)) return false;
+    if (!block || block->locks == 0) {
+        lastError_ = kNotLocked;
+        return false;
+    }
+    return --block->locks > 0;
+}
+
+size_t FakeClipboard::globalSize(MemoryHandle handle) {
+    Block* block = blockOf(handle);
+    return block ? block->bytes.size() : 0;
+}
+
+}  // namespace grid

@@ -1,0 +1,77 @@
+#pragma once
+// A clipboard for tests: formats and their bytes in memory, global memory blocks that know who
+// owns them, and any single call made to fail, as another program or a low-memory system would.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Clipboard.h"
+
+namespace grid {
+
+enum class ClipboardCall { open, close, enumFormats, getData, empty, setData, globalAlloc, globalFree, globalLock,
+                           globalUnlock, count };
+
+class FakeClipboard final : public ClipboardPort {
+public:
+    FakeClipboard();   // installs itself
+    ~FakeClipboard() override;  // restores the default
+    FakeClipboard(const FakeClipboard&) = delete;
+    FakeClipboard& operator=(const FakeClipboard&) = delete;
+
+    // What another program put on the clipboard.
+    void put(uint32_t format, const std::string& bytes);
+    void putText(const std::string& bytes) { put(kFormatText, bytes + std::string(1, '\0')); }
+    void putUnicodeText(const std::u16string& text);
+    bool has(uint32_t format) const;
+    std::string bytesOf(uint32_t format) const;  // the whole block
+    std::u16string unicodeTextOf() const;        // CF_UNICODETEXT up to its NUL
+    std::vector<uint32_t> formats() const;
+
+    // Faults: the next `times` openings fail (another program holds the clipboard), or the n-th
+    // call of a kind from now fails.
+    int openFailures = 0;
+    void failCall(ClipboardCall call, int nth = 1);
+
+    int calls(ClipboardCall call) const { return counts_[int(call)]; }
+    bool isOpen() const { return open_; }
+    WindowHandle lastOwner() const { return owner_; }
+    // Blocks the program allocated and neither freed nor handed to the clipboard.
+    size_t programBlocks() const;
+    std::vector<size_t> allocatedSizes;
+
+    bool open(WindowHandle owner) override;
+    bool close() override;
+    uint32_t enumFormats(uint32_t format) override;
+    MemoryHandle getData(uint32_t format) override;
+    bool empty() override;
+    MemoryHandle setData(uint32_t format, MemoryHandle block) override;
+    MemoryHandle globalAlloc(uint32_t flags, size_t bytes) override;
+    MemoryHandle globalFree(MemoryHandle block) override;
+    void* globalLock(MemoryHandle block) override;
+    bool globalUnlock(MemoryHandle block) override;
+    size_t globalSize(MemoryHandle block) override;
+    void setLastError(uint32_t code) override { lastError_ = code; }
+    uint32_t lastError() override { return lastError_; }
+
+private:
+    struct Block {
+        std::vector<unsigned char> bytes;
+        int locks = 0;
+        bool ownedByClipboard = false;
+    };
+    bool fails(ClipboardCall call);
+    Block* blockOf(MemoryHandle handle);
+
+    std::vector<std::pair<uint32_t, Block*>> formats_;  // in the order they were put
+    std::map<Block*, std::unique_ptr<Block>> blocks_;
+    int counts_[int(ClipboardCall::count)] = {};
+    int failAt_[int(ClipboardCall::count)] = {};
+    bool open_ = false;
+    WindowHandle owner_ = nullptr;
+    uint32_t lastError_ = 0;
+};
+
+}  // namespace grid

@@ -1,0 +1,150 @@
+#include "shell/ConversionRun.h"
+
+#include "capture/CalcCapture.h"
+#include "clipboard/Clipboard.h"
+#include "core/CellGrid.h"
+#include "core/Messages.h"
+#include "core/Normalise.h"
+#include "core/RunState.h"
+#include "html/HtmlWriter.h"
+#include "platform/Window.h"
+#include "wiki/WikiWriter.h"
+
+namespace grid {
+namespace {
+
+template <class Ch> StatusCode writeMarkup();
+template <> StatusCode writeMarkup<char16_t>() { return WriteHtmlTable(); }
+template <> StatusCode writeMarkup<char>() { return WriteWikiTable(); }
+
+// The message for a Calc capture that failed, by how far the session got.
+MessageCode captureFailureMessage(int32_t stage) {
+    switch (stage) {
+        case 0: return 0;
+        case 1: return 14;
+        case 2: return 15;
+        case 4: return 24;
+        default: return 5;
+    }
+}
+
+template <class Ch>
+bool cancelRequested() {
+    return runState<Ch>().cancelState.load() == 1;
+}
+
+template <class Ch>
+StatusCode capture() {
+    RunState<Ch>& run = runState<Ch>();
+    ClearRunOwnership<Ch>();
+    run.captureStage = 0;
+    if (cancelRequested<Ch>()) {
+        showMessage<Ch>(3);
+        run.cancelState.store(2);
+        return kCancelled;
+    }
+    const int32_t kind = probeClipboard<Ch>();
+    if (kind == kNoMemory || kind == kFailedReported) return kind;
+    run.clipboardKind = kind;
+    if (kind == kNothingUsable) return kFailedReported;
+    if (kind == kSpreadsheetData) return RunCalcCapture<Ch>();
+    return capturePlainText<Ch>();
+}
+
+}  // namespace
+
+template <class Ch>
+StatusCode capturePlainText() {
+    RunState<Ch>& run = runState<Ch>();
+    if (showMessage<Ch>(2) != kAnswerOk) {
+        showMessage<Ch>(3);
+        return kCancelled;
+    }
+    run.bordersAccepted = 1;
+    Ch* text = nullptr;
+    if (readClipboardText<Ch>(&text) != kOk) {
+        ReleaseCellGrid<Ch>();
+        return kFailedReported;
+    }
+    RunBuffers<Ch>& owned = runBuffers<Ch>();
+    owned.clipboardText = text;
+    owned.clipboardTextOwned = 1;
+    if (SplitTextIntoGrid<Ch>(text) != kOk) {
+        ReleaseCellGrid<Ch>();
+        return kNoMemory;
+    }
+    progressWindowPort().setProgress(90);
+    return kOk;
+}
+
+template <class Ch>
+StatusCode runConversion() {
+    RunState<Ch>& run = runState<Ch>();
+    const StatusCode captured = capture<Ch>();
+    if (captured == kNoMemory || captured == kCancelled || captured == kFailedReported) return kFailedReported;
+    if (captured != kOk) {
+        if (MessageCode message = captureFailureMessage(run.captureStage)) showMessage<Ch>(message);
+        ReleaseCellGrid<Ch>();
+        return kFailedReported;
+    }
+
+    clockPort().sleep(500);
+    const StatusCode normalised = normaliseGrid<Ch>();
+    if (normalised != kOk) return normalised;
+
+    const StatusCode written = writeMarkup<Ch>();
+    if (written != kOk) {
+        if (written == kNoMemory) showMessage<Ch>(12);
+        else if (written != kCancelled && written != kFailedReported) showMessage<Ch>(5);
+        // The storage would go with the process, which ends after the run; it is freed all the
+        // same, so that nothing is left behind.
+        ReleaseCellGrid<Ch>();
+        return kFailedReported;
+    }
+
+    if (cancelRequested<Ch>()) {
+        showMessage<Ch>(3);
+        ReleaseCellGrid<Ch>();
+        run.cancelState.store(2);
+        return kCancelled;
+    }
+    const StatusCode published = writeClipboard<Ch>(runBuffers<Ch>().outputBuffer.data);
+    clockPort().sleep(200);
+    ReleaseCellGrid<Ch>();
+    if (published != kOk) return kFailedReported;
+
+    progressWindowPort().setProgress(100);
+    if (run.showElapsedTime == 1) {
+        run.runEndTime = clockPort().localTime();
+        elapsedTime(run.runStartTime, run.runEndTime, run.elapsedMinutes, run.elapsedSeconds);
+        showMessage<Ch>(1);
+    } else {
+        showMessage<Ch>(0);
+    }
+    return kOk;
+}
+
+template <class Ch>
+void workerMain() {
+    runState<Ch>().runStartTime = clockPort().localTime();
+    runConversion<Ch>();
+    clockPort().sleep(200);
+    progressWindowPort().close();
+}
+
+void elapsedTime(const LocalTime& start, const LocalTime& end, int32_t& minutes, int32_t& seconds) {
+    int32_t total = ((int32_t(end.hour) - start.hour) * 60 + int32_t(end.minute) - start.minute) * 60 +
+                    int32_t(end.second) - start.second;
+    if (end.day != start.day) total += 86400;
+    minutes = total / 60;
+    seconds = total - 60 * minutes;
+}
+
+template void workerMain<char>();
+template void workerMain<char16_t>();
+template StatusCode runConversion<char>();
+template StatusCode runConversion<char16_t>();
+template StatusCode capturePlainText<char>();
+template StatusCode capturePlainText<char16_t>();
+
+}  // namespace grid
