@@ -1,6 +1,9 @@
 #include "platform/fake/FakeClipboard.h"
 
 #include <algorithm>
+#include <cstdint>
+
+#include "platform/CodePage.h"
 
 namespace grid {
 namespace {
@@ -97,20 +100,45 @@ bool FakeClipboard::close() {
     return true;
 }
 
+std::vector<uint32_t> FakeClipboard::offered() const {
+    std::vector<uint32_t> list = formats();
+    if (synthesizesText && has(kFormatText) && !has(kFormatUnicodeText)) list.push_back(kFormatUnicodeText);
+    if (synthesizesText && has(kFormatUnicodeText) && !has(kFormatText)) list.push_back(kFormatText);
+    return list;
+}
+
+FakeClipboard::Block* FakeClipboard::synthesized(uint32_t format) {
+    if (format == kFormatUnicodeText) {
+        std::string bytes = bytesOf(kFormatText);
+        bytes = bytes.substr(0, bytes.find('\0'));
+        const std::u16string text = codePage932().toUtf16(bytes.data(), bytes.size());
+        putUnicodeText(text);
+    } else {
+        const std::u16string text = unicodeTextOf();
+        std::string bytes;
+        codePage932().fromUtf16(text.data(), text.size(), SIZE_MAX, bytes);
+        putText(bytes);
+    }
+    return formats_.back().second;
+}
+
 uint32_t FakeClipboard::enumFormats(uint32_t format) {
     if (fails(ClipboardCall::enumFormats) || !open_) return 0;
+    const std::vector<uint32_t> list = offered();
     size_t next = 0;
     if (format != 0) {
-        while (next < formats_.size() && formats_[next].first != format) ++next;
+        while (next < list.size() && list[next] != format) ++next;
         ++next;
     }
-    return next < formats_.size() ? formats_[next].first : 0;
+    return next < list.size() ? list[next] : 0;
 }
 
 MemoryHandle FakeClipboard::getData(uint32_t format) {
     if (fails(ClipboardCall::getData) || !open_) return nullptr;
     for (const auto& entry : formats_)
         if (entry.first == format) return entry.second;
+    const std::vector<uint32_t> list = offered();
+    if (std::find(list.begin(), list.end(), format) != list.end()) return synthesized(format);
     return nullptr;
 }
 

@@ -30,6 +30,10 @@ public:
     std::u16string unicodeTextOf() const;        // CF_UNICODETEXT up to its NUL
     std::vector<uint32_t> formats() const;
 
+    // As Windows does, the clipboard offers CF_TEXT when it holds CF_UNICODETEXT and the other way
+    // round (converted through code page 932), listed after the formats it holds.
+    bool synthesizesText = true;
+
     // Faults: the next `times` openings fail (another program holds the clipboard), or the n-th
     // call of a kind from now fails.
     int openFailures = 0;
@@ -63,6 +67,8 @@ private:
         bool ownedByClipboard = false;
     };
     bool fails(ClipboardCall call);
+    std::vector<uint32_t> offered() const;
+    Block* synthesized(uint32_t format);
     Block* blockOf(MemoryHandle handle);
 
     std::vector<std::pair<uint32_t, Block*>> formats_;  // in the order they were put

@@ -70,7 +70,7 @@ TYPED_TEST(ClipboardTest, ProbeFindsTextAndSpreadsheetData) {
     EXPECT_EQ(probeClipboard<Ch>(), kSpreadsheetData);
     for (const char* other : {"ID;PSCALC3", "ID;PCAL", "ID;PWX", "I", "id;pcalc"}) {
         this->clipboard.put(kFormatSylk, other);  // another program's, or shorter than a signature
-        EXPECT_EQ(probeClipboard<Ch>(), kEightBitText) << other;
+        EXPECT_EQ(probeClipboard<Ch>(), sizeof(Ch) == 1 ? kEightBitText : kUnicodeText) << other;
     }
     EXPECT_TRUE(this->boxes.codes().empty());
     EXPECT_EQ(this->clipboard.lastOwner(), mainWindow);
@@ -81,14 +81,26 @@ TYPED_TEST(ClipboardTest, ProbeFindsTextAndSpreadsheetData) {
 
 TYPED_TEST(ClipboardTest, EachProgramPrefersTheTextFormatItReads) {
     using Ch = TypeParam;
+    // Either text format brings the other with it, so each program finds its own.
+    this->clipboard.putUnicodeText(u"u");
+    EXPECT_EQ(probeClipboard<Ch>(), sizeof(Ch) == 1 ? kEightBitText : kUnicodeText);
+    this->clipboard.putText("t");
+    EXPECT_EQ(probeClipboard<Ch>(), sizeof(Ch) == 1 ? kEightBitText : kUnicodeText);
+
+    // Without the conversion, the only format there is wins in both.
+    this->clipboard.synthesizesText = false;
+    this->clipboard.empty();
+    this->clipboard.open(nullptr), this->clipboard.empty(), this->clipboard.close();
     this->clipboard.putUnicodeText(u"u");
     EXPECT_EQ(probeClipboard<Ch>(), kUnicodeText);
-    this->clipboard.putText("t");  // both formats: the program's own wins
-    EXPECT_EQ(probeClipboard<Ch>(), sizeof(Ch) == 1 ? kEightBitText : kUnicodeText);
+    this->clipboard.open(nullptr), this->clipboard.empty(), this->clipboard.close();
+    this->clipboard.putText("t");
+    EXPECT_EQ(probeClipboard<Ch>(), kEightBitText);
 }
 
 TYPED_TEST(ClipboardTest, OpeningIsRetried) {
     using Ch = TypeParam;
+    this->clipboard.synthesizesText = false;
     this->clipboard.putText("x");
     this->clipboard.openFailures = 10;  // another program holds it for a while
     EXPECT_EQ(probeClipboard<Ch>(), kEightBitText);
