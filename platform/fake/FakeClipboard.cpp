@@ -37,6 +37,11 @@ void FakeClipboard::putUnicodeText(const std::u16string& text) {
     put(kFormatUnicodeText, bytes + std::string(2, '\0'));
 }
 
+void FakeClipboard::clear() {
+    for (const auto& entry : formats_) blocks_.erase(entry.second);
+    formats_.clear();
+}
+
 bool FakeClipboard::has(uint32_t format) const {
     return std::any_of(formats_.begin(), formats_.end(), [&](const auto& entry) { return entry.first == format; });
 }
@@ -144,8 +149,7 @@ MemoryHandle FakeClipboard::getData(uint32_t format) {
 
 bool FakeClipboard::empty() {
     if (fails(ClipboardCall::empty) || !open_) return false;
-    for (const auto& entry : formats_) blocks_.erase(entry.second);
-    formats_.clear();
+    clear();
     return true;
 }
 

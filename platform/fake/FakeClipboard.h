@@ -25,6 +25,7 @@ public:
     void put(uint32_t format, const std::string& bytes);
     void putText(const std::string& bytes) { put(kFormatText, bytes + std::string(1, '\0')); }
     void putUnicodeText(const std::u16string& text);
+    void clear();  // as when another program empties it
     bool has(uint32_t format) const;
     std::string bytesOf(uint32_t format) const;  // the whole block
     std::u16string unicodeTextOf() const;        // CF_UNICODETEXT up to its NUL

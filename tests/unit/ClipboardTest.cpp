@@ -89,11 +89,10 @@ TYPED_TEST(ClipboardTest, EachProgramPrefersTheTextFormatItReads) {
 
     // Without the conversion, the only format there is wins in both.
     this->clipboard.synthesizesText = false;
-    this->clipboard.empty();
-    this->clipboard.open(nullptr), this->clipboard.empty(), this->clipboard.close();
+    this->clipboard.clear();
     this->clipboard.putUnicodeText(u"u");
     EXPECT_EQ(probeClipboard<Ch>(), kUnicodeText);
-    this->clipboard.open(nullptr), this->clipboard.empty(), this->clipboard.close();
+    this->clipboard.clear();
     this->clipboard.putText("t");
     EXPECT_EQ(probeClipboard<Ch>(), kEightBitText);
 }
@@ -145,6 +144,12 @@ TYPED_TEST(ClipboardTest, ReadCopiesNoMoreThanTheBlock) {
     const uint32_t own = sizeof(Ch) == 1 ? kFormatText : kFormatUnicodeText;
     this->clipboard.put(own, sizeof(Ch) == 1 ? std::string("abc") : std::string("a\0b\0c", 5));
     EXPECT_EQ(this->read(), sizeof(Ch) == 1 ? "abc" : "ab");  // an odd last byte is no character
+    // Text that is not valid in its code page is taken as it comes (converted by the system where
+    // the program reads the other format).
+    this->clipboard.clear();
+    this->clipboard.putText("\x81\x20x\xFF");
+    // (U+30FB for the broken pair and U+F8F3 for 0xFF, seen here by their low bytes.)
+    EXPECT_EQ(this->read(), sizeof(Ch) == 1 ? "\x81\x20x\xFF" : "\xFB" "x\xF3");
     this->clipboard.put(own, "");  // a block of no bytes cannot be locked
     EXPECT_EQ(this->read(kNoMemory), "<none>");
     EXPECT_EQ(this->boxes.codes(), std::vector<int>{13});
