@@ -33,6 +33,12 @@ struct NoSettingsFile final : SettingsFilePort {
     }
     void setCharacterTypeLocale(const char16_t*) override {}
     void setCharacterTypeLocale(const char*) override {}
+    size_t toMultibyte(const char16_t* text, char* out, size_t size) override {
+        size_t n = 0;
+        for (; text[n] != 0 && n < size; ++n) out[n] = char(text[n]);
+        if (n < size) out[n] = 0;
+        return n;
+    }
     size_t multibyteLength(const char16_t* text) override {
         size_t n = 0;
         while (text[n] != 0) ++n;

@@ -32,6 +32,8 @@ struct SettingsFilePort {
     // wcstombs(NULL, text, 0) under that locale: the bytes of the text in its multibyte code page,
     // NUL not counted, or SIZE_MAX when a character has no form there.
     virtual size_t multibyteLength(const char16_t* text) = 0;
+    // wcstombs(out, text, size) under that locale: the bytes written, NUL not counted.
+    virtual size_t toMultibyte(const char16_t* text, char* out, size_t size) = 0;
 
     // The character that separates the folders of a path.
     virtual char pathSeparator() const = 0;

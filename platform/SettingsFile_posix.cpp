@@ -29,6 +29,22 @@ size_t copyCut(const std::basic_string<Ch>& text, Ch* buffer, size_t size) {
     return n;
 }
 
+// The runtime's wide characters are UTF-32 here; false for a lone surrogate, which has no form in
+// any code page.
+bool runtimeWide(const char16_t* text, std::wstring& wide) {
+    for (const char16_t* p = text; *p != 0; ++p) {
+        char32_t c = *p;
+        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
+            ++p;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            return false;
+        }
+        wide.push_back(static_cast<wchar_t>(c));
+    }
+    return true;
+}
+
 std::string narrowPath(const char16_t* path) {
     size_t n = 0;
     while (path[n] != 0) ++n;
@@ -67,19 +83,12 @@ public:
     void setCharacterTypeLocale(const char16_t* name) override { setlocale(LC_CTYPE, narrowPath(name).c_str()); }
     void setCharacterTypeLocale(const char* name) override { setlocale(LC_CTYPE, name); }
     size_t multibyteLength(const char16_t* text) override {
-        // The runtime's wide characters are UTF-32 here; a lone surrogate has no form anywhere.
         std::wstring wide;
-        for (const char16_t* p = text; *p != 0; ++p) {
-            char32_t c = *p;
-            if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
-                c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
-                ++p;
-            } else if (c >= 0xD800 && c <= 0xDFFF) {
-                return SIZE_MAX;
-            }
-            wide.push_back(static_cast<wchar_t>(c));
-        }
-        return wcstombs(nullptr, wide.c_str(), 0);
+        return runtimeWide(text, wide) ? wcstombs(nullptr, wide.c_str(), 0) : SIZE_MAX;
+    }
+    size_t toMultibyte(const char16_t* text, char* out, size_t size) override {
+        std::wstring wide;
+        return runtimeWide(text, wide) ? wcstombs(out, wide.c_str(), size) : SIZE_MAX;
     }
     char pathSeparator() const override { return '/'; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override {

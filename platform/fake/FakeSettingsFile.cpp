@@ -86,6 +86,16 @@ size_t FakeSettingsFile::multibyteLength(const char16_t* text) {
     return bytes.size();
 }
 
+size_t FakeSettingsFile::toMultibyte(const char16_t* text, char* out, size_t size) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    std::string bytes;
+    codePage932().fromUtf16(text, n, size, bytes);
+    bytes.copy(out, bytes.size());
+    if (bytes.size() < size) out[bytes.size()] = 0;
+    return bytes.size();
+}
+
 bool FakeSettingsFile::userSettingsFolder(char16_t* buffer, size_t size) {
     if (!hasUserFolder) return false;
     std::u16string folder = utf8ToUtf16(userFolder.data(), userFolder.size());

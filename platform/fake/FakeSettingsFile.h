@@ -45,6 +45,7 @@ struct FakeSettingsFile final : SettingsFilePort {
     void setCharacterTypeLocale(const char16_t* name) override;
     void setCharacterTypeLocale(const char* name) override;
     size_t multibyteLength(const char16_t* text) override;  // the length in code page 932
+    size_t toMultibyte(const char16_t* text, char* out, size_t size) override;
     char pathSeparator() const override { return separator; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override;
     bool userSettingsFolder(char* buffer, size_t size) override;
