@@ -1,27 +1,468 @@
 #include "capture/CalcCapture.h"
 
+#include <cstring>
+
+#include "capture/AutoWrap.h"
+#include "core/Allocation.h"
+#include "core/CellGrid.h"
+#include "core/Messages.h"
 #include "core/RunState.h"
+#include "platform/Automation.h"
+#include "platform/SettingsFile.h"
+#include "platform/Window.h"
+#include "clipboard/PlainText.h"
 
 namespace grid {
 namespace {
 
-struct NoCalc final : CalcCapturePort {
-    StatusCode runCalcCapture(bool wide) override {
-        if (wide)
-            runState<char16_t>().captureStage = 1;
-        else
-            runState<char>().captureStage = 1;
+// Every automation step: a non-zero result from AutoWrap ends the capture with it; AutoWrap has
+// reported it and released the session and the grid.
+#define CALL(step)                       \
+    do {                                 \
+        StatusCode status_ = (step);     \
+        if (status_ != kOk) return status_; \
+    } while (0)
+
+VARIANT empty() {
+    VARIANT value;
+    VariantInit(&value);
+    return value;
+}
+
+VARIANT integer(int32_t number) {
+    VARIANT value = empty();
+    value.vt = VT_I4;
+    value.lVal = number;
+    return value;
+}
+
+VARIANT text(const OLECHAR* string) {
+    VARIANT value = empty();
+    value.vt = VT_BSTR;
+    value.bstrVal = SysAllocString(string);
+    return value;
+}
+
+VARIANT flag(bool on) {
+    VARIANT value = empty();
+    value.vt = VT_BOOL;
+    value.boolVal = on ? VARIANT_TRUE : VARIANT_FALSE;
+    return value;
+}
+
+// Values as the bridge hands them over, whatever their width.
+int32_t integerOf(const VARIANT& value) {
+    switch (value.vt) {
+        case VT_I4: return value.lVal;
+        case VT_I2: return value.iVal;
+        case VT_UI1: return value.bVal;
+        case VT_BOOL: return value.boolVal ? 1 : 0;
+        case VT_R4: return static_cast<int32_t>(value.fltVal);
+        case VT_R8: return static_cast<int32_t>(value.dblVal);
+        default: return 0;
+    }
+}
+
+float floatOf(const VARIANT& value) {
+    switch (value.vt) {
+        case VT_R4: return value.fltVal;
+        case VT_R8: return static_cast<float>(value.dblVal);
+        default: return static_cast<float>(integerOf(value));
+    }
+}
+
+// A get into a local VARIANT, its value taken and the VARIANT cleared.
+template <class Ch>
+StatusCode readInteger(IDispatch* object, const OLECHAR* name, int callType, int32_t& out) {
+    VARIANT value = empty();
+    CALL(AutoWrap<Ch>(calcSession().lastResult, callType, &value, object, name));
+    out = integerOf(value);
+    VariantClear(&value);
+    return kOk;
+}
+
+template <class Ch>
+StatusCode readFloat(IDispatch* object, const OLECHAR* name, float& out) {
+    VARIANT value = empty();
+    CALL(AutoWrap<Ch>(calcSession().lastResult, kCallGet, &value, object, name));
+    out = floatOf(value);
+    VariantClear(&value);
+    return kOk;
+}
+
+template <class Ch>
+StatusCode putProperty(const OLECHAR* name, VARIANT value) {
+    CalcSession& s = calcSession();
+    StatusCode status = AutoWrap<Ch>(s.lastResult, kCallPut, nullptr, s.propertyValue.pdispVal, name, {value});
+    VariantClear(&value);
+    return status;
+}
+
+// executeDispatch(frame, command, "", 0, [propertyValue]) on the dispatch helper.
+template <class Ch>
+StatusCode dispatchCommand(const OLECHAR* command) {
+    CalcSession& s = calcSession();
+    SAFEARRAY* named = SafeArrayCreateVector(VT_DISPATCH, 0, 1);
+    if (!named) {
+        showMessage<Ch>(12);
+        ReleaseAutomation<Ch>(1);
+        ReleaseCellGrid<Ch>();
+        return kNoMemory;
+    }
+    LONG index = 0;
+    SafeArrayPutElement(named, &index, s.propertyValue.pdispVal);
+    VARIANT arguments = empty();
+    arguments.vt = VT_ARRAY | VT_DISPATCH;
+    arguments.parray = named;
+    VARIANT commandText = text(command), frameName = text(GRID_OLESTR("")), searchFlags = integer(0);
+    StatusCode status = AutoWrap<Ch>(s.lastResult, kCallMethod, nullptr, s.dispatchHelper.pdispVal,
+                                     GRID_OLESTR("executeDispatch"), {arguments, searchFlags, frameName, commandText, s.frame});
+    VariantClear(&commandText);
+    VariantClear(&frameName);
+    // The element holds a reference of its own: the data goes before the descriptor.
+    SafeArrayDestroyData(named);
+    SafeArrayDestroyDescriptor(named);
+    return status;
+}
+
+template <class Ch>
+StatusCode startCalc() {
+    CalcSession& s = calcSession();
+    RunState<Ch>& run = runState<Ch>();
+    AutomationPort& automation = automationPort();
+
+    run.captureStage = 0;
+    automation.initialize();
+    run.captureStage = 1;
+    CLSID calc;
+    s.lastResult = automation.classFromProgId(GRID_OLESTR("com.sun.star.ServiceManager"), &calc);
+    progressWindowPort().setProgress(5);
+    if (FAILED(s.lastResult)) return kAutomationFailed;
+    run.captureStage = 2;
+    s.lastResult = automation.createInstance(calc, &s.serviceManager);
+    if (FAILED(s.lastResult)) {
+        s.serviceManager = nullptr;
         return kAutomationFailed;
     }
+    s.sessionStage = 1;
+    run.captureStage = 3;
+
+    VARIANT name = text(GRID_OLESTR("com.sun.star.frame.Desktop"));
+    StatusCode status = AutoWrap<Ch>(s.lastResult, kCallMethod, &s.desktop, s.serviceManager,
+                                     GRID_OLESTR("createInstance"), {name});
+    VariantClear(&name);
+    CALL(status);
+    s.sessionStage = 2;
+    name = text(GRID_OLESTR("com.sun.star.beans.PropertyValue"));
+    status = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.propertyValue, s.serviceManager,
+                          GRID_OLESTR("Bridge_GetStruct"), {name});
+    VariantClear(&name);
+    CALL(status);
+    s.sessionStage = 3;
+    CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("Hidden"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Value"), flag(true)));
+
+    SAFEARRAY* load = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+    if (!load) {
+        showMessage<Ch>(12);
+        ReleaseAutomation<Ch>(1);
+        ReleaseCellGrid<Ch>();
+        return kNoMemory;
+    }
+    LONG index = 0;
+    SafeArrayPutElement(load, &index, &s.propertyValue);
+    VARIANT loadArguments = empty();
+    loadArguments.vt = VT_ARRAY | VT_VARIANT;
+    loadArguments.parray = load;
+    VARIANT url = text(GRID_OLESTR("private:factory/scalc")), target = text(GRID_OLESTR("_blank")), flags = integer(0);
+    status = AutoWrap<Ch>(s.lastResult, kCallMethod, &s.document, s.desktop.pdispVal,
+                          GRID_OLESTR("loadComponentFromURL"), {loadArguments, flags, target, url});
+    VariantClear(&url);
+    VariantClear(&target);
+    SafeArrayDestroyData(load);
+    SafeArrayDestroyDescriptor(load);
+    CALL(status);
+    s.sessionStage = 4;
+
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.sheets, s.document.pdispVal, GRID_OLESTR("sheets")));
+    s.sessionStage = 5;
+    s.controllerHeld = 1;
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.controller, s.document.pdispVal,
+                      GRID_OLESTR("getCurrentController")));
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.frame, s.controller.pdispVal, GRID_OLESTR("getFrame")));
+    s.sessionStage = 6;
+    VariantClear(&s.controller);
+    s.controllerHeld = 0;
+    name = text(GRID_OLESTR("com.sun.star.frame.DispatchHelper"));
+    status = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.dispatchHelper, s.serviceManager,
+                          GRID_OLESTR("createInstance"), {name});
+    VariantClear(&name);
+    CALL(status);
+    s.sessionStage = 7;
+    CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("ToPoint"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Value"), text(GRID_OLESTR("$A$1"))));
+    CALL(dispatchCommand<Ch>(GRID_OLESTR(".uno:GoToCell")));
+    run.captureStage = 4;
+
+    CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("Flags"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Value"), text(GRID_OLESTR("SVDNT"))));
+    CALL(dispatchCommand<Ch>(GRID_OLESTR(".uno:Paste")));
+    progressWindowPort().setProgress(15);
+    return kOk;
+}
+
+template <class Ch>
+StatusCode cancelSeen() {
+    showMessage<Ch>(3);
+    ReleaseAutomation<Ch>(1);
+    ReleaseCellGrid<Ch>();
+    runState<Ch>().cancelState.store(2);
+    return kCancelled;
+}
+
+template <class Ch>
+bool cancelRequested() {
+    return runState<Ch>().cancelState.load() == 1;
+}
+
+// The paste gave no single cell range: the user may take the plain-text conversion instead.
+template <class Ch>
+StatusCode offerPlainText() {
+    CalcSession& s = calcSession();
+    const bool accepted = showMessage<Ch>(4) == kAnswerOk;
+    if (!accepted) showMessage<Ch>(3);
+    VariantClear(&s.columnCollection);
+    s.columnCollectionHeld = 0;
+    ReleaseAutomation<Ch>(1);
+    if (!accepted) {
+        ReleaseCellGrid<Ch>();
+        return kCancelled;
+    }
+    runState<Ch>().bordersAccepted = 1;
+    return buildPlainTextGrid<Ch>();
+}
+
+// The cell text: Gridweave keeps the UTF-16 string, Gridquill its multibyte form under the
+// runtime's locale.
+template <class Ch>
+StatusCode storeText(CellRecord<Ch>& cell, BSTR string) {
+    static const char16_t none[] = {0};
+    const char16_t* wide = string ? reinterpret_cast<const char16_t*>(string) : none;
+    const int32_t length = string ? static_cast<int32_t>(SysStringLen(string)) : 0;
+    if constexpr (sizeof(Ch) == 2) {
+        if (InitTextBuffer(cell.text, length) != kOk) return kNoMemory;
+        std::memcpy(cell.text.data, wide, size_t(length) * sizeof(char16_t));
+        cell.text.data[length] = 0;
+        cell.text.length = length;
+        return kOk;
+    } else {
+        const size_t converted = settingsFilePort().multibyteLength(wide);
+        if (converted == SIZE_MAX) {
+            showMessage<char>(25);
+            return kFailedReported;
+        }
+        const size_t size = converted + 1;
+        if (size > size_t(INT32_MAX) || InitTextBuffer(cell.text, static_cast<int32_t>(size)) != kOk) return kNoMemory;
+        AllocationFailure failure = AllocationFailure::none;
+        char* bytes = static_cast<char*>(allocateArray(size + 1, 1, failure));
+        if (!bytes) {
+            showMessage<char>(failure == AllocationFailure::exhausted ? 12 : 13);
+            return kNoMemory;
+        }
+        const size_t written = settingsFilePort().toMultibyte(wide, bytes, size + 1);
+        bytes[written < size ? written : size] = 0;
+        const int32_t n = static_cast<int32_t>(std::strlen(bytes));
+        std::memcpy(cell.text.data, bytes, size_t(n) + 1);
+        cell.text.length = n;
+        releaseArray(bytes);
+        return kOk;
+    }
+}
+
+template <class Ch>
+StatusCode captureBorders(CellRecord<Ch>& cell) {
+    CalcSession& s = calcSession();
+    const OLECHAR* const sides[4] = {GRID_OLESTR("LeftBorder"), GRID_OLESTR("RightBorder"), GRID_OLESTR("TopBorder"),
+                                     GRID_OLESTR("BottomBorder")};
+    for (int side = 0; side < 4; ++side) {
+        s.borderLineHeld = 1;
+        CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.borderLine, s.cellObject.pdispVal, sides[side]));
+        int32_t inner = 0, outer = 0, colour = 0;
+        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("InnerLineWidth"), kCallMethodOrGet, inner));
+        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("OuterLineWidth"), kCallMethodOrGet, outer));
+        // A line wider than 80 (1/100 mm) or a double line is thick, any other line thin.
+        cell.border[side] = (inner > 80 || outer > 80 || (inner > 0 && outer > 0)) ? kThickLine
+                            : (inner > 0 || outer > 0)                          ? kThinLine
+                                                                                : kNoLine;
+        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("Color"), kCallMethodOrGet, colour));
+        cell.borderColor[side] = colour;
+        VariantClear(&s.borderLine);
+        s.borderLineHeld = 0;
+    }
+    return kOk;
+}
+
+// The merged area of a cell that no earlier anchor has placed in one.
+template <class Ch>
+StatusCode captureMergedArea(int32_t column, int32_t row) {
+    CalcSession& s = calcSession();
+    CellGrid<Ch>& grid = cellGrid<Ch>();
+    s.firstSheetHeld = 1;
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.firstSheet, s.sheets.pdispVal, GRID_OLESTR("getByIndex"),
+                      {empty()}));
+    s.cursorHeld = 1;
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.cursor, s.firstSheet.pdispVal,
+                      GRID_OLESTR("createCursorByRange"), {s.cellObject}));
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethod, nullptr, s.cursor.pdispVal, GRID_OLESTR("collapseToMergedArea")));
+    s.rangeAddressHeld = 1;
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.rangeAddress, s.cursor.pdispVal, GRID_OLESTR("RangeAddress")));
+    int32_t startColumn = 0, endColumn = 0, startRow = 0, endRow = 0;
+    CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("StartColumn"), kCallMethodOrGet, startColumn));
+    CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("EndColumn"), kCallMethodOrGet, endColumn));
+    CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("StartRow"), kCallMethodOrGet, startRow));
+    CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("EndRow"), kCallMethodOrGet, endRow));
+    VariantClear(&s.rangeAddress);
+    s.rangeAddressHeld = 0;
+
+    if (startColumn != endColumn || startRow != endRow) {
+        CellRecord<Ch>& anchor = grid.at(column, row);
+        anchor.mergeFirstColumn = startColumn, anchor.mergeLastColumn = endColumn;
+        anchor.mergeFirstRow = startRow, anchor.mergeLastRow = endRow;
+        if (endColumn >= grid.columns || endRow >= grid.rows || startColumn < 0 || startRow < 0) {
+            ReleaseAutomation<Ch>(1);
+            ReleaseCellGrid<Ch>();
+            return kMergeBeyondRange;
+        }
+        for (int32_t j = startColumn; j <= endColumn; ++j)
+            for (int32_t k = startRow; k <= endRow; ++k)
+                grid.at(j, k).mergePosition = mergePositionCode(j, k, startColumn, endColumn, startRow, endRow);
+    }
+    VariantClear(&s.cursor);
+    s.cursorHeld = 0;
+    VariantClear(&s.firstSheet);
+    s.firstSheetHeld = 0;
+    return kOk;
+}
+
+template <class Ch>
+StatusCode captureCell(int32_t column, int32_t row) {
+    CalcSession& s = calcSession();
+    CellGrid<Ch>& grid = cellGrid<Ch>();
+    CellRecord<Ch>& cell = grid.at(column, row);
+
+    VARIANT c = integer(column), r = integer(row);
+    s.cellObjectHeld = 1;
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.cellObject, s.selection.pdispVal,
+                      GRID_OLESTR("getCellByPosition"), {r, c}));
+    IDispatch* object = s.cellObject.pdispVal;
+
+    VARIANT string = empty();
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &string, object, GRID_OLESTR("getString")));
+    const StatusCode stored = storeText(cell, string.vt == VT_BSTR ? string.bstrVal : nullptr);
+    VariantClear(&string);
+    if (stored != kOk) {
+        ReleaseAutomation<Ch>(1);
+        ReleaseCellGrid<Ch>();
+        return stored;
+    }
+
+    int32_t value = 0;
+    float number = 0;
+    CALL(readInteger<Ch>(object, GRID_OLESTR("HoriJustify"), kCallMethodOrGet, cell.horiJustify));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("VertJustify"), kCallMethodOrGet, cell.vertJustify));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharColor"), kCallGet, value));
+    cell.charColor = value == -1 ? 0 : value;  // automatic: black
+    CALL(readFloat<Ch>(object, GRID_OLESTR("CharHeight"), number));
+    cell.charHeight = static_cast<int32_t>(number);
+    CALL(readFloat<Ch>(object, GRID_OLESTR("CharWeight"), number));
+    cell.bold = number >= 150.0f ? 1 : 0;
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharUnderline"), kCallGet, cell.underline));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharStrikeout"), kCallGet, cell.strikeout));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharPosture"), kCallGet, value));
+    cell.italic = value == 2 ? 1 : 0;  // 1 is oblique, which is not italic
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CellBackColor"), kCallGet, value));
+    cell.backColor = value == -1 ? 0xFFFFFF : value;  // no colour: white
+    CALL(captureBorders(cell));
+
+    if (grid.rows == 1 && grid.columns == 1) {
+        cell.mergePosition = 0;
+    } else if (cell.mergePosition == 0) {
+        CALL(captureMergedArea<Ch>(column, row));
+    }
+    VariantClear(&s.cellObject);
+    s.cellObjectHeld = 0;
+    return kOk;
+}
+
+template <class Ch>
+StatusCode capture() {
+    CalcSession& s = calcSession();
+    CellGrid<Ch>& grid = cellGrid<Ch>();
+    RunState<Ch>& run = runState<Ch>();
+    CALL(startCalc<Ch>());
+
+    run.captureStage = 5;
+    grid.columns = grid.rows = 0;
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.selection, s.document.pdispVal, GRID_OLESTR("CurrentSelection")));
+    s.sessionStage = 8;
+    s.columnCollectionHeld = 1;
+    const StatusCode columns = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.columnCollection, s.selection.pdispVal,
+                                            GRID_OLESTR("Columns"));
+    if (columns == kColumnsMissing) return offerPlainText<Ch>();
+    if (columns != kOk) {
+        VariantClear(&s.columnCollection);
+        s.columnCollectionHeld = 0;
+        return columns;
+    }
+    CALL(readInteger<Ch>(s.columnCollection.pdispVal, GRID_OLESTR("getCount"), kCallMethodOrGet, grid.columns));
+    s.rowCollectionHeld = 1;
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.rowCollection, s.selection.pdispVal, GRID_OLESTR("Rows")));
+    CALL(readInteger<Ch>(s.rowCollection.pdispVal, GRID_OLESTR("getCount"), kCallMethodOrGet, grid.rows));
+    VariantClear(&s.rowCollection);
+    s.rowCollectionHeld = 0;
+    VariantClear(&s.columnCollection);
+    s.columnCollectionHeld = 0;
+    progressWindowPort().setProgress(25);
+    if (cancelRequested<Ch>()) return cancelSeen<Ch>();
+    // A selection of no cells is no cell range either (and would leave no row to divide by).
+    if (grid.rows < 1 || grid.columns < 1) return offerPlainText<Ch>();
+    if (AllocateCellGrid<Ch>() != kOk) {
+        ReleaseAutomation<Ch>(1);
+        ReleaseCellGrid<Ch>();
+        return kNoMemory;
+    }
+    const int32_t step = 60000 / grid.rows;
+    progressWindowPort().setProgress(30);
+    if (cancelRequested<Ch>()) return cancelSeen<Ch>();
+
+    for (int32_t row = 0; row < grid.rows; ++row) {
+        for (int32_t column = 0; column < grid.columns; ++column) CALL(captureCell<Ch>(column, row));
+        if (cancelRequested<Ch>()) return cancelSeen<Ch>();
+        progressWindowPort().setProgress(30 + (row * step) / 1000);
+    }
+
+    progressWindowPort().setProgress(90);
+    ReleaseAutomation<Ch>(1);
+    if (cancelRequested<Ch>()) {
+        showMessage<Ch>(3);
+        ReleaseCellGrid<Ch>();
+        run.cancelState.store(2);
+        return kCancelled;
+    }
+    return kOk;
+}
+
+struct AutomationCalc final : CalcCapturePort {
+    StatusCode runCalcCapture(bool wide) override { return wide ? capture<char16_t>() : capture<char>(); }
 };
 
-NoCalc noCalc;
-CalcCapturePort* currentCalc = &noCalc;
+AutomationCalc automationCalc;
+CalcCapturePort* currentCalc = &automationCalc;
 
 }  // namespace
 
 CalcCapturePort& calcCapturePort() { return *currentCalc; }
-void setCalcCapturePort(CalcCapturePort* port) { currentCalc = port ? port : &noCalc; }
+void setCalcCapturePort(CalcCapturePort* port) { currentCalc = port ? port : &automationCalc; }
 
 template <class Ch>
 StatusCode RunCalcCapture() {

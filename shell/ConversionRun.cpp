@@ -1,7 +1,9 @@
 #include "shell/ConversionRun.h"
 
+#include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
 #include "clipboard/Clipboard.h"
+#include "clipboard/PlainText.h"
 #include "core/CellGrid.h"
 #include "core/Messages.h"
 #include "core/Normalise.h"
@@ -37,6 +39,7 @@ template <class Ch>
 StatusCode capture() {
     RunState<Ch>& run = runState<Ch>();
     ClearRunOwnership<Ch>();
+    resetCalcSession();
     run.captureStage = 0;
     if (cancelRequested<Ch>()) {
         showMessage<Ch>(3);
@@ -61,20 +64,7 @@ StatusCode capturePlainText() {
         return kCancelled;
     }
     run.bordersAccepted = 1;
-    Ch* text = nullptr;
-    if (readClipboardText<Ch>(&text) != kOk) {
-        ReleaseCellGrid<Ch>();
-        return kFailedReported;
-    }
-    RunBuffers<Ch>& owned = runBuffers<Ch>();
-    owned.clipboardText = text;
-    owned.clipboardTextOwned = 1;
-    if (SplitTextIntoGrid<Ch>(text) != kOk) {
-        ReleaseCellGrid<Ch>();
-        return kNoMemory;
-    }
-    progressWindowPort().setProgress(90);
-    return kOk;
+    return buildPlainTextGrid<Ch>();
 }
 
 template <class Ch>

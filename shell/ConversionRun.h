@@ -13,7 +13,7 @@ template <class Ch> void workerMain();
 // The run itself: 0 done, 102 cancelled, 120 failed.
 template <class Ch> StatusCode runConversion();
 // The plain-text path: asks whether to put borders on all cells, then builds the grid from the
-// clipboard text. 0, 101, 102 or 120. Also the fallback of the Calc path.
+// clipboard text. 0, 101, 102 or 120.
 template <class Ch> StatusCode capturePlainText();
 
 // Whole seconds between two local times, across one midnight at most.

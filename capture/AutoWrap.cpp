@@ -1,0 +1,139 @@
+#include "capture/AutoWrap.h"
+
+#include <cstdio>
+#include <string>
+
+#include "core/Allocation.h"
+#include "core/CellGrid.h"
+#include "core/RunState.h"
+#include "platform/Automation.h"
+#include "platform/CodePage.h"
+#include "platform/Ports.h"
+
+namespace grid {
+namespace {
+
+CalcSession theSession;
+constexpr uint32_t kErrorBox = kBoxOk | kBoxIconHand | kBoxSetForeground;
+
+std::string nameOf(const OLECHAR* name) {
+    const char16_t* text = reinterpret_cast<const char16_t*>(name);
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return utf16ToUtf8(text, n);
+}
+
+void clearHeld(VARIANT& value, int32_t& held) {
+    if (held == 1) {
+        VariantClear(&value);
+        held = 0;
+    }
+}
+
+template <class Ch>
+StatusCode failAndRelease() {
+    ReleaseAutomation<Ch>(0);
+    ReleaseCellGrid<Ch>();
+    return kAutomationFailed;
+}
+
+}  // namespace
+
+CalcSession& calcSession() { return theSession; }
+
+void resetCalcSession() {
+    CalcSession& s = theSession;
+    s = CalcSession{};
+    for (VARIANT* value : {&s.desktop, &s.propertyValue, &s.document, &s.sheets, &s.frame, &s.dispatchHelper,
+                           &s.selection, &s.controller, &s.columnCollection, &s.rowCollection, &s.cellObject,
+                           &s.borderLine, &s.firstSheet, &s.cursor, &s.rangeAddress})
+        VariantInit(value);
+}
+
+template <class Ch>
+StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
+                    std::initializer_list<VARIANT> arguments) {
+    if (!object) {
+        messageBoxPort().show(mainWindow, "NULL IDispatch passed to AutoWrap()", "Error", kErrorBox);
+        return failAndRelease<Ch>();
+    }
+    const std::string member = nameOf(name);
+    DISPID id = 0;
+    LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
+    resultCode = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(resultCode)) {
+        if (member == "Columns") return kColumnsMissing;
+        char text[200];
+        std::snprintf(text, sizeof text, "IDispatch::GetIDsOfNames(\"%s\") failed w/err0x%08lx", member.c_str(),
+                      static_cast<unsigned long>(static_cast<uint32_t>(resultCode)));
+        messageBoxPort().show(mainWindow, text, "AutoWrap()", kErrorBox);
+        return failAndRelease<Ch>();
+    }
+
+    AllocationFailure failure = AllocationFailure::none;
+    auto* values = static_cast<VARIANT*>(allocateArray(arguments.size() + 1, sizeof(VARIANT), failure));
+    if (!values) return failAndRelease<Ch>();
+    size_t n = 0;
+    for (const VARIANT& argument : arguments) values[n++] = argument;  // shallow: the caller keeps ownership
+
+    DISPID namedPut = DISPID_PROPERTYPUT;
+    DISPPARAMS parameters = {values, nullptr, static_cast<UINT>(arguments.size()), 0};
+    if (callType & kCallPut) {
+        parameters.rgdispidNamedArgs = &namedPut;
+        parameters.cNamedArgs = 1;
+    }
+    resultCode = object->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, static_cast<WORD>(callType), &parameters, result,
+                                nullptr, nullptr);
+    releaseArray(values);
+    if (FAILED(resultCode)) {
+        char text[200];
+        std::snprintf(text, sizeof text, "IDispatch::Invoke(\"%s\"=%08lx) failed w/err 0x%08lx", member.c_str(),
+                      static_cast<unsigned long>(static_cast<uint32_t>(id)),
+                      static_cast<unsigned long>(static_cast<uint32_t>(resultCode)));
+        messageBoxPort().show(mainWindow, text, "AutoWrap()", kErrorBox);
+        return failAndRelease<Ch>();
+    }
+    return kOk;
+}
+
+template <class Ch>
+StatusCode ReleaseAutomation(int32_t closeDocument) {
+    CalcSession& s = theSession;
+    if (closeDocument == 1 && s.sessionStage >= 4 && s.sessionStage <= 8) {
+        VARIANT no;
+        VariantInit(&no);  // VT_EMPTY: false to the bridge
+        if (AutoWrap<Ch>(s.lastResult, kCallMethod, nullptr, s.document.pdispVal, GRID_OLESTR("Close"), {no}) != kOk)
+            return kAutomationFailed;
+    }
+    clearHeld(s.controller, s.controllerHeld);
+    clearHeld(s.columnCollection, s.columnCollectionHeld);
+    clearHeld(s.rowCollection, s.rowCollectionHeld);
+    clearHeld(s.cellObject, s.cellObjectHeld);
+    clearHeld(s.borderLine, s.borderLineHeld);
+    clearHeld(s.firstSheet, s.firstSheetHeld);
+    clearHeld(s.cursor, s.cursorHeld);
+    clearHeld(s.rangeAddress, s.rangeAddressHeld);
+    const int32_t stage = s.sessionStage;
+    if (stage >= 1 && stage <= 8) {
+        if (stage >= 8) VariantClear(&s.selection);
+        if (stage >= 7) VariantClear(&s.dispatchHelper);
+        if (stage >= 6) VariantClear(&s.frame);
+        if (stage >= 5) VariantClear(&s.sheets);
+        if (stage >= 4) VariantClear(&s.document);
+        if (stage >= 3) VariantClear(&s.propertyValue);
+        if (stage >= 2) VariantClear(&s.desktop);
+        if (s.serviceManager) s.serviceManager->Release();
+        s.serviceManager = nullptr;
+    }
+    s.sessionStage = 0;
+    automationPort().uninitialize();
+    return kOk;
+}
+
+template StatusCode AutoWrap<char>(HRESULT&, int, VARIANT*, IDispatch*, const OLECHAR*, std::initializer_list<VARIANT>);
+template StatusCode AutoWrap<char16_t>(HRESULT&, int, VARIANT*, IDispatch*, const OLECHAR*,
+                                       std::initializer_list<VARIANT>);
+template StatusCode ReleaseAutomation<char>(int32_t);
+template StatusCode ReleaseAutomation<char16_t>(int32_t);
+
+}  // namespace grid
