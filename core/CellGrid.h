@@ -46,6 +46,7 @@ struct CellGrid {
     bool cellsAllocated = false;
 
     CellRecord<Ch>& at(int32_t column, int32_t row) { return cells[column + int64_t(row) * columns]; }
+    const CellRecord<Ch>& at(int32_t column, int32_t row) const { return cells[column + int64_t(row) * columns]; }
 };
 
 // Buffers that other steps allocate and the run owns; each is freed by ReleaseCellGrid when its

@@ -4,7 +4,7 @@
 
 #include "capture/CalcCapture.h"
 #include "core/Settings.h"
-#include "platform/Window.h"
+#include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeSettingsFile.h"
@@ -13,19 +13,6 @@
 
 namespace grid::test {
 namespace {
-
-struct RecordingWindow final : ProgressWindowPort {
-    RecordingWindow() { setProgressWindowPort(this); }
-    ~RecordingWindow() override { setProgressWindowPort(nullptr); }
-    void setProgress(int32_t position) override {
-        positions.push_back(position);
-        if (onProgress) onProgress(position);
-    }
-    void close() override { ++closes; }
-    std::vector<int32_t> positions;
-    std::function<void(int32_t)> onProgress;
-    int closes = 0;
-};
 
 // The Calc path's stand-in: a result and a stage, and a grid of one bordered cell on success.
 template <class Ch>
@@ -87,7 +74,7 @@ protected:
     FakeSettingsFile files;
     FakeClipboard clipboard;
     FakeClock clock;
-    RecordingWindow window;
+    FakeProgressWindow window;
     ScriptedCalc<Ch> calc;
 };
 
