@@ -11,7 +11,8 @@
 //     --answer A,B,...     answers in turn: OK, Cancel or Close (the close box); then OK
 //     --escape-at N        presses Escape on the progress window just before answering box N
 //     --hold-at-progress P,MS  once the progress bar reaches P, holds the clipboard MS ms
-//     --screenshot-at N FILE   saves the screen as a BMP file just before answering box N
+//     --screenshot-at N FILE   moves box N below the progress window and saves the screen as a BMP
+//                              file before answering it
 //     --timeout S          gives up after S seconds (default 60)
 //
 // A box line reads: box CAPTION | BUTTONS | OWNER | TEXT, the text with "\n" for its line breaks.
@@ -237,7 +238,15 @@ int run(int argc, char** argv) {
             ++shown;
             std::printf("%s\n", describe(box).c_str());
             std::fflush(stdout);
-            if (shown == screenshotAt) saveScreen(screenshot);
+            if (shown == screenshotAt) {
+                // The box below the progress window, so that the picture shows both.
+                RECT window = {}, boxArea = {};
+                if (watch.progress) GetWindowRect(watch.progress, &window);
+                GetWindowRect(box, &boxArea);
+                SetWindowPos(box, HWND_TOP, boxArea.left, window.bottom + 12, 0, 0, SWP_NOSIZE);
+                Sleep(300);
+                saveScreen(screenshot);
+            }
             if (shown == escapeAt && watch.progress) PostMessageA(watch.progress, WM_KEYDOWN, VK_ESCAPE, 0);
             answer(box, size_t(shown) <= answers.size() ? answers[size_t(shown) - 1] : "OK");
         }
