@@ -1,0 +1,143 @@
+#include "platform/gtk/GtkShell.h"
+
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "core/Program.h"
+#include "core/RunState.h"
+#include "core/Settings.h"
+#include "platform/SettingsFile.h"
+#include "platform/Window.h"
+#include "platform/gtk/Clipboard_gtk.h"
+#include "platform/gtk/MainThread_gtk.h"
+#include "shell/ConversionRun.h"
+
+namespace grid {
+namespace {
+
+GtkWidget* progressBar = nullptr;
+
+// Modal message dialogs with the caption, the icon of the style and OK or OK/Cancel; the answer
+// as MessageBoxA gives it (the close box answers Cancel where there is one, else OK).
+struct GtkMessageDialogs final : MessageBoxPort {
+    int32_t show(WindowHandle owner, const char* text, const char* caption, uint32_t style) override {
+        int32_t answer = 0;
+        runOnGtkMainThread([&] {
+            const bool question = (style & 0xF) == kBoxOkCancel;
+            const GtkMessageType type = (style & 0xF0) == kBoxIconHand       ? GTK_MESSAGE_ERROR
+                                        : (style & 0xF0) == kBoxIconQuestion ? GTK_MESSAGE_QUESTION
+                                                                             : GTK_MESSAGE_INFO;
+            GtkWidget* dialog = gtk_message_dialog_new(owner ? GTK_WINDOW(owner) : nullptr, GTK_DIALOG_MODAL, type,
+                                                       question ? GTK_BUTTONS_OK_CANCEL : GTK_BUTTONS_OK, "%s", text);
+            gtk_window_set_title(GTK_WINDOW(dialog), caption);
+            gtk_window_set_role(GTK_WINDOW(dialog), "message");
+            gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
+            const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+            gtk_widget_destroy(dialog);
+            answer = response == GTK_RESPONSE_OK ? kAnswerOk : question ? kAnswerCancel : kAnswerOk;
+        });
+        return answer;
+    }
+};
+
+// The bar moved on the main thread while the worker waits, as SendMessage does; the window closed
+// there too.
+struct GtkProgressWindow final : ProgressWindowPort {
+    void setProgress(int32_t position) override {
+        runOnGtkMainThread([position] {
+            if (progressBar) gtk_progress_bar_set_fraction(GTK_PROGRESS_BAR(progressBar), position / 100.0);
+        });
+    }
+    void close() override {
+        g_idle_add(
+            [](gpointer) -> gboolean {
+                if (mainWindow) gtk_widget_destroy(GTK_WIDGET(mainWindow));
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
+    }
+};
+
+template <class Ch>
+gboolean keyPressed(GtkWidget*, GdkEventKey* event, gpointer) {
+    if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter || event->keyval == GDK_KEY_Escape ||
+        event->keyval == GDK_KEY_space) {
+        runState<Ch>().cancelState.store(1);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+template <class Ch>
+void cancelClicked(GtkButton*, gpointer) {
+    runState<Ch>().cancelState.store(1);
+}
+
+// A pending cancel request keeps the program alive until the worker has seen it, ten seconds at
+// most, as on Windows.
+template <class Ch>
+void destroyed(GtkWidget*, gpointer) {
+    mainWindow = nullptr;
+    progressBar = nullptr;
+    for (int check = 0; check < 100 && runState<Ch>().cancelState.load() == 1; ++check) g_usleep(100 * 1000);
+    gtk_main_quit();
+}
+
+template <class Ch>
+void createWindow() {
+    RunState<Ch>& run = runState<Ch>();
+    run.cancelState.store(0);
+    run.bordersAccepted = 0;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_title(GTK_WINDOW(window), Program<Ch>::caption);
+    gtk_window_set_role(GTK_WINDOW(window), "progress");
+    gtk_window_set_default_size(GTK_WINDOW(window), 260, 130);
+    gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
+    gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
+    GtkWidget* layout = gtk_fixed_new();
+    gtk_container_add(GTK_CONTAINER(window), layout);
+    GtkWidget* status = gtk_label_new("データを変換中です。しばらくお待ちください。");
+    gtk_widget_set_size_request(status, 240, 16);
+    gtk_label_set_ellipsize(GTK_LABEL(status), PANGO_ELLIPSIZE_NONE);
+    gtk_fixed_put(GTK_FIXED(layout), status, 10, 7);
+    progressBar = gtk_progress_bar_new();
+    gtk_widget_set_size_request(progressBar, 200, 20);
+    gtk_fixed_put(GTK_FIXED(layout), progressBar, 30, 30);
+    GtkWidget* cancel = gtk_button_new_with_label("キャンセル");
+    gtk_widget_set_size_request(cancel, 86, 20);
+    gtk_widget_set_can_focus(cancel, FALSE);  // keys go to the window, as there
+    gtk_fixed_put(GTK_FIXED(layout), cancel, 80, 65);
+    g_signal_connect(cancel, "clicked", G_CALLBACK(cancelClicked<Ch>), nullptr);
+    g_signal_connect(window, "key-press-event", G_CALLBACK(keyPressed<Ch>), nullptr);
+    g_signal_connect(window, "destroy", G_CALLBACK(destroyed<Ch>), nullptr);
+    gtk_widget_show_all(window);
+    mainWindow = window;
+}
+
+}  // namespace
+
+template <class Ch>
+int runGtkProgram(int argc, char** argv) {
+    if (!gtk_init_check(&argc, &argv)) return 0;
+    markGtkMainThread();
+    static GtkMessageDialogs dialogs;
+    static GtkProgressWindow progress;
+    setMessageBoxPort(&dialogs);
+    setSettingsFilePort(&systemSettingsFile());
+    setClipboardPort(&gtkClipboard());
+    setProgressWindowPort(&progress);
+
+    prepareSettings<Ch>();
+    createWindow<Ch>();
+    std::thread(workerMain<Ch>).detach();
+    gtk_main();
+    keepClipboardAfterExit();
+    return 0;
+}
+
+template int runGtkProgram<char>(int, char**);
+template int runGtkProgram<char16_t>(int, char**);
+
+}  // namespace grid

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# End-to-end tests of the Linux programs gridweave and gridquill on a private virtual display:
+# another program (xclip) puts text on the clipboard, the program runs from a fresh folder, its
+# message dialogs are answered with the keyboard as a user would (xdotool), and the clipboard is
+# read after the program has ended, when the markup must still be there. Prints one line per case
+# and "e2e-linux: N passed, M failed"; exits non-zero on any failure.
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../../.." && pwd)"
+build="$root/build/linux"
+work="$root/build/e2e-linux"
+
+display=""
+for n in $(seq 150 190); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
+done
+Xvfb "$display" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
+xvfb=$!
+started=()
+cleanup() {
+    for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
+    pkill -f "^$work/.*/grid-clipboard-keeper" 2>/dev/null
+    kill "$xvfb" 2>/dev/null
+}
+trap cleanup EXIT
+export DISPLAY="$display"
+unset WAYLAND_DISPLAY
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+passed=0
+failed=0
+
+# The program's message dialog on screen, if one is up: a window with the program's caption that
+# is not the progress window (130 pixels high).
+dialogs() {
+    local w
+    for w in $(xdotool search --onlyvisible --name "^$caption for Windows\$" 2>/dev/null); do
+        xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: [0-9]*x130$' || echo "$w"
+    done
+}
+dialog() { dialogs | head -1; }
+
+# Answers the next dialog with a key once it is up, and waits until it is gone; false when none
+# comes.
+answer() {
+    local key=$1 box=""
+    for _ in $(seq 200); do
+        box=$(dialog)
+        [ -n "$box" ] && break
+        sleep 0.05
+    done
+    [ -n "$box" ] || return 1
+    sleep 0.3
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key --window "$box" "$key" 2>/dev/null || xdotool key "$key"
+    for _ in $(seq 100); do
+        dialogs | grep -qx "$box" || return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# case NAME PROGRAM SETTINGS INPUT KEYS EXPECTED: KEYS answers the dialogs in turn.
+case_() {
+    local name=$1 program=$2 settings=$3 input=$4 keys=$5 expected=$6
+    caption=${program^}
+    local dir="$work/$program-$name"
+    rm -rf "$dir" && mkdir -p "$dir"
+    cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
+    local ini="$dir/${caption}.ini"
+    [ "$settings" = "-" ] || printf '%b' "$settings" > "$ini"
+    printf '%b' "$input" | xclip -selection clipboard -i
+    "$dir/$program" > "$dir/output.log" 2>&1 &
+    local pid=$!
+    started+=("$pid")
+    local ok=1
+    for key in $keys; do answer "$key" || { ok=0; break; }; done
+    for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    if kill -0 "$pid" 2>/dev/null; then ok=0; kill "$pid"; fi
+    wait "$pid" 2>/dev/null
+    local actual
+    actual=$(timeout 5 xclip -selection clipboard -o 2>/dev/null)
+    [ "$actual" = "$(printf '%b' "$expected")" ] || ok=0
+    if [ "$ok" -eq 1 ]; then
+        passed=$((passed + 1))
+        echo "e2e-linux: $program $name ok"
+    else
+        failed=$((failed + 1))
+        echo "e2e-linux: $program $name FAILED"
+        diff <(printf '%b' "$expected") <(echo "$actual") | sed 's/^/    /'
+    fi
+}
+
+html='<TABLE BORDER>\r\n<TR>\r\n<TD NOWRAP>a</TD>\r\n<TD NOWRAP>日本</TD>\r\n</TR>\r\n</TABLE>'
+# OK to "borders on all cells?", then OK to the closing message: the markup outlives the program.
+case_ text gridweave '[Param]\nhtmlversion=4\n' 'a\t日本\n' "Return Return" "$html"
+case_ text gridquill '[Param]\ncell_sep=|\n' 'a\t日本\n' "Return Return" '|a|日本|\r\n'
+# Cancel (Escape) on the question: the cancel message, and the clipboard keeps the copied text.
+case_ cancel gridweave '[Param]\nhtmlversion=4\n' 'keep\tthis\n' "Escape Return" 'keep\tthis\n'
+# No settings file: the message about it first, then the defaults (HTML5 in gridweave).
+case_ no-settings gridquill - 'x\n' "Return Return Return" 'x\r\n'
+
+echo "e2e-linux: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
