@@ -68,7 +68,10 @@ case_() {
     cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
     local ini="$dir/${caption}.ini"
     [ "$settings" = "-" ] || printf '%b' "$settings" > "$ini"
-    printf '%b' "$input" | xclip -selection clipboard -i
+    # The copying program, in the foreground so that it can be ended by its id.
+    printf '%b' "$input" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
+    started+=("$!")
+    sleep 0.3
     "$dir/$program" > "$dir/output.log" 2>&1 &
     local pid=$!
     started+=("$pid")
