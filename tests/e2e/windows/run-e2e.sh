@@ -148,7 +148,7 @@ text *
 EOF
     done
 
-    case_ held "$program" "$settings" -- "$cells" -- --hold-first 4000 <<EOF
+    case_ held "$program" "$settings" -- "$cells" -- --hold-first 10000 <<EOF
 $W | OK | NothingWClass | クリップボードの変換に失敗しました。\nクリップボードを読み込み用に開けません。
 exit 0
 $original
