@@ -96,19 +96,19 @@ void createWindow() {
     gtk_window_set_default_size(GTK_WINDOW(window), 260, 130);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
     gtk_window_set_position(GTK_WINDOW(window), GTK_WIN_POS_CENTER);
-    GtkWidget* layout = gtk_fixed_new();
+    // A layout clips what does not fit, so the status text is cut at the window's edge as there.
+    GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
+    gtk_widget_set_size_request(layout, 260, 130);
     gtk_container_add(GTK_CONTAINER(window), layout);
     GtkWidget* status = gtk_label_new("データを変換中です。しばらくお待ちください。");
-    gtk_widget_set_size_request(status, 240, 16);
-    gtk_label_set_ellipsize(GTK_LABEL(status), PANGO_ELLIPSIZE_NONE);
-    gtk_fixed_put(GTK_FIXED(layout), status, 10, 7);
+    gtk_layout_put(GTK_LAYOUT(layout), status, 10, 7);
     progressBar = gtk_progress_bar_new();
     gtk_widget_set_size_request(progressBar, 200, 20);
-    gtk_fixed_put(GTK_FIXED(layout), progressBar, 30, 30);
+    gtk_layout_put(GTK_LAYOUT(layout), progressBar, 30, 30);
     GtkWidget* cancel = gtk_button_new_with_label("キャンセル");
     gtk_widget_set_size_request(cancel, 86, 20);
     gtk_widget_set_can_focus(cancel, FALSE);  // keys go to the window, as there
-    gtk_fixed_put(GTK_FIXED(layout), cancel, 80, 65);
+    gtk_layout_put(GTK_LAYOUT(layout), cancel, 80, 65);
     g_signal_connect(cancel, "clicked", G_CALLBACK(cancelClicked<Ch>), nullptr);
     g_signal_connect(window, "key-press-event", G_CALLBACK(keyPressed<Ch>), nullptr);
     g_signal_connect(window, "destroy", G_CALLBACK(destroyed<Ch>), nullptr);
