@@ -23,13 +23,6 @@ std::string nameOf(const OLECHAR* name) {
     return utf16ToUtf8(text, n);
 }
 
-void clearHeld(VARIANT& value, int32_t& held) {
-    if (held == 1) {
-        VariantClear(&value);
-        held = 0;
-    }
-}
-
 template <class Ch>
 StatusCode failAndRelease() {
     ReleaseAutomation<Ch>(0);
@@ -40,6 +33,13 @@ StatusCode failAndRelease() {
 }  // namespace
 
 CalcSession& calcSession() { return theSession; }
+
+void clearHeld(VARIANT& value, int32_t& held) {
+    if (held == 1) {
+        VariantClear(&value);
+        held = 0;
+    }
+}
 
 void resetCalcSession() {
     CalcSession& s = theSession;

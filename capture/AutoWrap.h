@@ -27,6 +27,8 @@ struct CalcSession {
 };
 
 CalcSession& calcSession();
+// Clears a transient value and drops its flag, when the flag says it holds something.
+void clearHeld(VARIANT& value, int32_t& held);
 // Every value empty, every flag and the stage 0 (the start of a run, and tests).
 void resetCalcSession();
 

@@ -191,8 +191,7 @@ StatusCode startCalc() {
                       GRID_OLESTR("getCurrentController")));
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.frame, s.controller.pdispVal, GRID_OLESTR("getFrame")));
     s.sessionStage = 6;
-    VariantClear(&s.controller);
-    s.controllerHeld = 0;
+    clearHeld(s.controller, s.controllerHeld);
     name = text(GRID_OLESTR("com.sun.star.frame.DispatchHelper"));
     status = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.dispatchHelper, s.serviceManager,
                           GRID_OLESTR("createInstance"), {name});
@@ -220,19 +219,13 @@ StatusCode cancelSeen() {
     return kCancelled;
 }
 
-template <class Ch>
-bool cancelRequested() {
-    return runState<Ch>().cancelState.load() == 1;
-}
-
 // The paste gave no single cell range: the user may take the plain-text conversion instead.
 template <class Ch>
 StatusCode offerPlainText() {
     CalcSession& s = calcSession();
     const bool accepted = showMessage<Ch>(4) == kAnswerOk;
     if (!accepted) showMessage<Ch>(3);
-    VariantClear(&s.columnCollection);
-    s.columnCollectionHeld = 0;
+    clearHeld(s.columnCollection, s.columnCollectionHeld);
     ReleaseAutomation<Ch>(1);
     if (!accepted) {
         ReleaseCellGrid<Ch>();
@@ -296,8 +289,7 @@ StatusCode captureBorders(CellRecord<Ch>& cell) {
                                                                                 : kNoLine;
         CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("Color"), kCallMethodOrGet, colour));
         cell.borderColor[side] = colour;
-        VariantClear(&s.borderLine);
-        s.borderLineHeld = 0;
+        clearHeld(s.borderLine, s.borderLineHeld);
     }
     return kOk;
 }
@@ -321,26 +313,22 @@ StatusCode captureMergedArea(int32_t column, int32_t row) {
     CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("EndColumn"), kCallMethodOrGet, endColumn));
     CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("StartRow"), kCallMethodOrGet, startRow));
     CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("EndRow"), kCallMethodOrGet, endRow));
-    VariantClear(&s.rangeAddress);
-    s.rangeAddressHeld = 0;
+    clearHeld(s.rangeAddress, s.rangeAddressHeld);
 
     if (startColumn != endColumn || startRow != endRow) {
-        CellRecord<Ch>& anchor = grid.at(column, row);
-        anchor.mergeFirstColumn = startColumn, anchor.mergeLastColumn = endColumn;
-        anchor.mergeFirstRow = startRow, anchor.mergeLastRow = endRow;
+        // The cell is the area's anchor: cells are visited row by row, its top-left one first.
         if (endColumn >= grid.columns || endRow >= grid.rows || startColumn < 0 || startRow < 0) {
+            CellRecord<Ch>& anchor = grid.at(column, row);
+            anchor.mergeFirstColumn = startColumn, anchor.mergeLastColumn = endColumn;
+            anchor.mergeFirstRow = startRow, anchor.mergeLastRow = endRow;
             ReleaseAutomation<Ch>(1);
             ReleaseCellGrid<Ch>();
             return kMergeBeyondRange;
         }
-        for (int32_t j = startColumn; j <= endColumn; ++j)
-            for (int32_t k = startRow; k <= endRow; ++k)
-                grid.at(j, k).mergePosition = mergePositionCode(j, k, startColumn, endColumn, startRow, endRow);
+        markMergedArea<Ch>(startColumn, endColumn, startRow, endRow);
     }
-    VariantClear(&s.cursor);
-    s.cursorHeld = 0;
-    VariantClear(&s.firstSheet);
-    s.firstSheetHeld = 0;
+    clearHeld(s.cursor, s.cursorHeld);
+    clearHeld(s.firstSheet, s.firstSheetHeld);
     return kOk;
 }
 
@@ -389,8 +377,7 @@ StatusCode captureCell(int32_t column, int32_t row) {
     } else if (cell.mergePosition == 0) {
         CALL(captureMergedArea<Ch>(column, row));
     }
-    VariantClear(&s.cellObject);
-    s.cellObjectHeld = 0;
+    clearHeld(s.cellObject, s.cellObjectHeld);
     return kOk;
 }
 
@@ -410,18 +397,15 @@ StatusCode capture() {
                                             GRID_OLESTR("Columns"));
     if (columns == kColumnsMissing) return offerPlainText<Ch>();
     if (columns != kOk) {
-        VariantClear(&s.columnCollection);
-        s.columnCollectionHeld = 0;
+        clearHeld(s.columnCollection, s.columnCollectionHeld);
         return columns;
     }
     CALL(readInteger<Ch>(s.columnCollection.pdispVal, GRID_OLESTR("getCount"), kCallMethodOrGet, grid.columns));
     s.rowCollectionHeld = 1;
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.rowCollection, s.selection.pdispVal, GRID_OLESTR("Rows")));
     CALL(readInteger<Ch>(s.rowCollection.pdispVal, GRID_OLESTR("getCount"), kCallMethodOrGet, grid.rows));
-    VariantClear(&s.rowCollection);
-    s.rowCollectionHeld = 0;
-    VariantClear(&s.columnCollection);
-    s.columnCollectionHeld = 0;
+    clearHeld(s.rowCollection, s.rowCollectionHeld);
+    clearHeld(s.columnCollection, s.columnCollectionHeld);
     progressWindowPort().setProgress(25);
     if (cancelRequested<Ch>()) return cancelSeen<Ch>();
     // A selection of no cells is no cell range either (and would leave no row to divide by).

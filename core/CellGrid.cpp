@@ -15,6 +15,45 @@ int32_t mergePositionCode(int32_t column, int32_t row, int32_t firstColumn, int3
 }
 
 template <class Ch>
+void markMergedArea(int32_t firstColumn, int32_t lastColumn, int32_t firstRow, int32_t lastRow) {
+    CellGrid<Ch>& grid = cellGrid<Ch>();
+    CellRecord<Ch>& anchor = grid.at(firstColumn, firstRow);
+    anchor.mergeFirstColumn = firstColumn, anchor.mergeLastColumn = lastColumn;
+    anchor.mergeFirstRow = firstRow, anchor.mergeLastRow = lastRow;
+    for (int32_t row = firstRow; row <= lastRow && row < grid.rows; ++row)
+        for (int32_t column = firstColumn; column <= lastColumn && column < grid.columns; ++column)
+            grid.at(column, row).mergePosition = mergePositionCode(column, row, firstColumn, lastColumn, firstRow, lastRow);
+}
+
+template <class Ch>
+void computeSpans() {
+    CellGrid<Ch>& grid = cellGrid<Ch>();
+    const int64_t count = int64_t(grid.rows) * grid.columns;
+    for (int64_t i = 0; i < count; ++i) {
+        CellRecord<Ch>& cell = grid.cells[i];
+        const bool anchor = cell.mergePosition == 1;
+        cell.columnSpan = anchor ? cell.mergeLastColumn - cell.mergeFirstColumn + 1 : 0;
+        cell.rowSpan = anchor ? cell.mergeLastRow - cell.mergeFirstRow + 1 : 0;
+    }
+}
+
+template <class Ch>
+StatusCode InitWriterBuffers(int32_t capacity) {
+    RunBuffers<Ch>& owned = runBuffers<Ch>();
+    if (InitTextBuffer(owned.workBuffer, capacity) != kOk) {
+        ReleaseCellGrid<Ch>();
+        return kNoMemory;
+    }
+    owned.workBufferOwned = 1;
+    if (InitTextBuffer(owned.outputBuffer, capacity) != kOk) {
+        ReleaseCellGrid<Ch>();
+        return kNoMemory;
+    }
+    owned.outputBufferOwned = 1;
+    return kOk;
+}
+
+template <class Ch>
 void ClearRunOwnership() {
     CellGrid<Ch>& grid = cellGrid<Ch>();
     grid.cellsAllocated = false;
@@ -176,7 +215,10 @@ StatusCode SplitTextIntoGrid(const Ch* text) {
     return kOk;
 }
 
-#define GRID_INSTANTIATE(Ch)                        \
+#define GRID_INSTANTIATE(Ch)                                           \
+    template void markMergedArea<Ch>(int32_t, int32_t, int32_t, int32_t); \
+    template void computeSpans<Ch>();                                  \
+    template StatusCode InitWriterBuffers<Ch>(int32_t);                \
     template void ClearRunOwnership<Ch>();          \
     template StatusCode AllocateCellGrid<Ch>();     \
     template void ReleaseCellGrid<Ch>();            \

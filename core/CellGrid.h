@@ -76,6 +76,16 @@ template <class Ch> RunBuffers<Ch>& runBuffers() { return theRunBuffers<Ch>; }
 int32_t mergePositionCode(int32_t column, int32_t row, int32_t firstColumn, int32_t lastColumn, int32_t firstRow,
                           int32_t lastRow);
 
+// Makes (firstColumn, firstRow) the anchor of the area and gives every cell of the area inside the
+// grid its mergePosition code.
+template <class Ch>
+void markMergedArea(int32_t firstColumn, int32_t lastColumn, int32_t firstRow, int32_t lastRow);
+// columnSpan and rowSpan of every cell: the size of the area an anchor heads, 0 for other cells.
+template <class Ch> void computeSpans();
+// The writers' two buffers, `capacity` characters each and owned by the run; on failure (message
+// 12 or 13 shown) the grid is released and 101 returned.
+template <class Ch> StatusCode InitWriterBuffers(int32_t capacity);
+
 // Clears every ownership flag of the grid and the run-owned buffers, without freeing (start of a run).
 template <class Ch> void ClearRunOwnership();
 // Allocates rows x columns records (rows and columns already set); 101 after message 12 or 13.

@@ -28,6 +28,12 @@ RunState<Ch>& runState() {
     return theRunState<Ch>;
 }
 
+// The user asked to cancel and the worker has not seen it yet.
+template <class Ch>
+bool cancelRequested() {
+    return theRunState<Ch>.cancelState.load() == 1;
+}
+
 template <class Ch>
 void resetRunState() {
     RunState<Ch>& state = theRunState<Ch>;

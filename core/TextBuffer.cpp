@@ -109,6 +109,11 @@ bool ReserveTextBuffer(TextBuffer<Ch>& buffer, int64_t characters) {
 }
 
 template <class Ch>
+bool ReserveForRows(TextBuffer<Ch>& buffer, int64_t perRow, int32_t rows) {
+    return ReserveTextBuffer(buffer, perRow * rows / 4 * 5 + 1000);
+}
+
+template <class Ch>
 void FreeTextBuffer(TextBuffer<Ch>& buffer) {
     if (buffer.capacity != 0 && buffer.data) releaseArray(buffer.data);
     buffer.capacity = 0;
@@ -170,6 +175,7 @@ void FormatColourCode(int32_t colour, Ch (&destination)[8]) {
     template StatusCode AppendText(TextBuffer<Ch>&, const Ch*);                                    \
     template StatusCode AppendText(TextBuffer<Ch>&, const Ch*, int32_t);                           \
     template bool ReserveTextBuffer(TextBuffer<Ch>&, int64_t);                                     \
+    template bool ReserveForRows(TextBuffer<Ch>&, int64_t, int32_t);                               \
     template void FreeTextBuffer(TextBuffer<Ch>&);                                                 \
     template void ClearTextBuffer(TextBuffer<Ch>&);                                                \
     template int BoundedSprintf(Ch*, int32_t, const Ch*, std::initializer_list<SprintfArg<Ch>>);   \

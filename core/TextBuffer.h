@@ -49,6 +49,8 @@ template <class Ch> StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text
 // Makes room underneath for `characters` without changing the capacity, so that later growth
 // copies nothing; false, with nothing changed and no message, when the storage cannot be had.
 template <class Ch> bool ReserveTextBuffer(TextBuffer<Ch>& buffer, int64_t characters);
+// Room for a text of `rows` rows of about `perRow` characters each, with a margin (see above).
+template <class Ch> bool ReserveForRows(TextBuffer<Ch>& buffer, int64_t perRow, int32_t rows);
 template <class Ch> void FreeTextBuffer(TextBuffer<Ch>& buffer);
 // Empties the content of a live buffer.
 template <class Ch> void ClearTextBuffer(TextBuffer<Ch>& buffer);

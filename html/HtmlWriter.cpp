@@ -132,29 +132,9 @@ StatusCode writeCell(const Options& o, const CellRecord<char16_t>& cell) {
 
 StatusCode WriteHtmlTable() {
     CellGrid<char16_t>& grid = cellGrid<char16_t>();
-    RunBuffers<char16_t>& owned = runBuffers<char16_t>();
     const Settings<char16_t>& s = settings<char16_t>();
-    const int64_t count = int64_t(grid.rows) * grid.columns;
-
-    for (int64_t i = 0; i < count; ++i) {
-        CellRecord<char16_t>& cell = grid.cells[i];
-        cell.columnSpan = cell.mergePosition == 1 ? cell.mergeLastColumn - cell.mergeFirstColumn + 1 : 0;
-    }
-    for (int64_t i = 0; i < count; ++i) {
-        CellRecord<char16_t>& cell = grid.cells[i];
-        cell.rowSpan = cell.mergePosition == 1 ? cell.mergeLastRow - cell.mergeFirstRow + 1 : 0;
-    }
-
-    if (InitTextBuffer(owned.workBuffer, kBufferCapacity) != kOk) {
-        ReleaseCellGrid<char16_t>();
-        return kNoMemory;
-    }
-    owned.workBufferOwned = 1;
-    if (InitTextBuffer(owned.outputBuffer, kBufferCapacity) != kOk) {
-        ReleaseCellGrid<char16_t>();
-        return kNoMemory;
-    }
-    owned.outputBufferOwned = 1;
+    computeSpans<char16_t>();
+    if (InitWriterBuffers<char16_t>(kBufferCapacity) != kOk) return kNoMemory;
 
     const Options o = currentOptions();
     const CellRecord<char16_t>& first = grid.at(0, 0);
@@ -193,8 +173,7 @@ StatusCode WriteHtmlTable() {
             // The first row tells how long the table and its style rules will be: room for it all
             // at once spares the copies of growing step by step. Room that is never written costs
             // no memory, and without the room the buffer grows as usual.
-            const int64_t perRow = output().length + (styleClasses().cellClassLast + 2) * int64_t(96);
-            ReserveTextBuffer(output(), perRow * grid.rows / 4 * 5 + 1000);
+            ReserveForRows(output(), output().length + (styleClasses().cellClassLast + 2) * int64_t(96), grid.rows);
         }
     }
     APPEND(append(u"\r\n</TABLE>"));

@@ -31,11 +31,6 @@ MessageCode captureFailureMessage(int32_t stage) {
 }
 
 template <class Ch>
-bool cancelRequested() {
-    return runState<Ch>().cancelState.load() == 1;
-}
-
-template <class Ch>
 StatusCode capture() {
     RunState<Ch>& run = runState<Ch>();
     ClearRunOwnership<Ch>();

@@ -107,12 +107,7 @@ void buildGrid(const json& description) {
             const int32_t r0 = area[2].get<int32_t>(), r1 = area[3].get<int32_t>();
             if (c0 < 0 || r0 < 0 || c1 < c0 || r1 < r0 || c0 >= grid.columns || r0 >= grid.rows)
                 fail("a merge must start inside the grid");
-            CellRecord<Ch>& anchor = grid.at(c0, r0);
-            anchor.mergeFirstColumn = c0, anchor.mergeLastColumn = c1;
-            anchor.mergeFirstRow = r0, anchor.mergeLastRow = r1;
-            for (int32_t r = r0; r <= r1 && r < grid.rows; ++r)
-                for (int32_t c = c0; c <= c1 && c < grid.columns; ++c)
-                    grid.at(c, r).mergePosition = mergePositionCode(c, r, c0, c1, r0, r1);
+            markMergedArea<Ch>(c0, c1, r0, r1);
         }
     }
     const json& cells = description.contains("cells") ? description["cells"] : json::array();

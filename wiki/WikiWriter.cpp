@@ -82,29 +82,9 @@ StatusCode writeCell(const Settings<char>& s, const CellRecord<char>& cell) {
 StatusCode WriteWikiTable() {
     Settings<char>& s = settings<char>();
     CellGrid<char>& grid = cellGrid<char>();
-    RunBuffers<char>& owned = runBuffers<char>();
     parseAll(s);
-
-    const int64_t count = int64_t(grid.rows) * grid.columns;
-    for (int64_t i = 0; i < count; ++i) {
-        CellRecord<char>& cell = grid.cells[i];
-        cell.columnSpan = cell.rowSpan = 0;
-        if (cell.mergePosition == 1) {
-            cell.columnSpan = cell.mergeLastColumn - cell.mergeFirstColumn + 1;
-            cell.rowSpan = cell.mergeLastRow - cell.mergeFirstRow + 1;
-        }
-    }
-
-    if (InitTextBuffer(owned.workBuffer, kBufferCapacity) != kOk) {
-        ReleaseCellGrid<char>();
-        return kNoMemory;
-    }
-    owned.workBufferOwned = 1;
-    if (InitTextBuffer(owned.outputBuffer, kBufferCapacity) != kOk) {
-        ReleaseCellGrid<char>();
-        return kNoMemory;
-    }
-    owned.outputBufferOwned = 1;
+    computeSpans<char>();
+    if (InitWriterBuffers<char>(kBufferCapacity) != kOk) return kNoMemory;
 
     // The frame reads the first cell; a grid always has one (the cell array has at least one record).
     const CellRecord<char>& first = grid.at(0, 0);
@@ -122,7 +102,7 @@ StatusCode WriteWikiTable() {
             // The first row tells how long the table will be: room for it all at once spares the
             // copies of growing step by step. Room never written costs no memory, and without the
             // room the buffer grows as usual.
-            ReserveTextBuffer(output(), int64_t(output().length) * grid.rows / 4 * 5 + 1000);
+            ReserveForRows(output(), output().length, grid.rows);
         }
     }
     if (first.border[kTop] != 0) APPEND(close(s.line_width, kIntegerValue, first.border[kTop]));

@@ -8,20 +8,11 @@ template <class Ch>
 class NormaliseTest : public CoreTest<Ch> {
 protected:
     // A grid of plain cells without any border.
-    void makeGrid(int32_t columns, int32_t rows) {
+    // Every field zero: no borders at all (columns first, unlike makeGrid).
+    void makeBareGrid(int32_t columns, int32_t rows) {
         this->grid().columns = columns;
         this->grid().rows = rows;
         ASSERT_EQ(AllocateCellGrid<Ch>(), kOk);
-    }
-    void merge(int32_t firstColumn, int32_t lastColumn, int32_t firstRow, int32_t lastRow) {
-        CellRecord<Ch>& anchor = this->grid().at(firstColumn, firstRow);
-        anchor.mergeFirstColumn = firstColumn;
-        anchor.mergeLastColumn = lastColumn;
-        anchor.mergeFirstRow = firstRow;
-        anchor.mergeLastRow = lastRow;
-        for (int32_t c = firstColumn; c <= lastColumn && c < this->grid().columns; ++c)
-            for (int32_t r = firstRow; r <= lastRow && r < this->grid().rows; ++r)
-                this->grid().at(c, r).mergePosition = mergePositionCode(c, r, firstColumn, lastColumn, firstRow, lastRow);
     }
     std::string borders(int32_t column, int32_t row) {
         const int32_t* b = this->grid().at(column, row).border;
@@ -31,7 +22,7 @@ protected:
 TYPED_TEST_SUITE(NormaliseTest, CharTypes);
 
 TYPED_TEST(NormaliseTest, PlainTextGetsAllBordersWithoutAQuestionAndAnAreaKeepsOnlyItsOutline) {
-    this->makeGrid(3, 3);
+    this->makeBareGrid(3, 3);
     runState<TypeParam>().clipboardKind = 2;
     this->merge(0, 1, 0, 1);
     ASSERT_EQ(normaliseGrid<TypeParam>(), kOk);
@@ -44,7 +35,7 @@ TYPED_TEST(NormaliseTest, PlainTextGetsAllBordersWithoutAQuestionAndAnAreaKeepsO
 }
 
 TYPED_TEST(NormaliseTest, SpreadsheetDataWithoutBordersAsksFirst) {
-    this->makeGrid(2, 1);
+    this->makeBareGrid(2, 1);
     runState<TypeParam>().clipboardKind = 3;
     ASSERT_EQ(normaliseGrid<TypeParam>(), kOk);
     EXPECT_EQ(this->boxes.codes(), std::vector<int>{2});
@@ -53,7 +44,7 @@ TYPED_TEST(NormaliseTest, SpreadsheetDataWithoutBordersAsksFirst) {
 }
 
 TYPED_TEST(NormaliseTest, DecliningTheQuestionCancelsAndReleasesTheGrid) {
-    this->makeGrid(2, 1);
+    this->makeBareGrid(2, 1);
     runState<TypeParam>().clipboardKind = 3;
     this->boxes.answer({kAnswerCancel});
     EXPECT_EQ(normaliseGrid<TypeParam>(), kCancelled);
@@ -62,7 +53,7 @@ TYPED_TEST(NormaliseTest, DecliningTheQuestionCancelsAndReleasesTheGrid) {
 }
 
 TYPED_TEST(NormaliseTest, ConsentGivenDuringTheCaptureIsNotAskedAgain) {
-    this->makeGrid(1, 1);
+    this->makeBareGrid(1, 1);
     runState<TypeParam>().clipboardKind = 3;
     runState<TypeParam>().bordersAccepted = 1;
     ASSERT_EQ(normaliseGrid<TypeParam>(), kOk);
@@ -71,7 +62,7 @@ TYPED_TEST(NormaliseTest, ConsentGivenDuringTheCaptureIsNotAskedAgain) {
 }
 
 TYPED_TEST(NormaliseTest, OneBorderLineAnywhereMeansNoQuestionAndNoAddedBorders) {
-    this->makeGrid(2, 2);
+    this->makeBareGrid(2, 2);
     runState<TypeParam>().clipboardKind = 3;
     this->grid().at(1, 1).border[kBottom] = 2;
     ASSERT_EQ(normaliseGrid<TypeParam>(), kOk);
@@ -81,7 +72,7 @@ TYPED_TEST(NormaliseTest, OneBorderLineAnywhereMeansNoQuestionAndNoAddedBorders)
 }
 
 TYPED_TEST(NormaliseTest, TheOutlineComesFromTheAnchorAlone) {
-    this->makeGrid(3, 2);
+    this->makeBareGrid(3, 2);
     for (int32_t i = 0; i < 6; ++i)
         for (int side = 0; side < 4; ++side) this->grid().cells[i].border[side] = 2;
     this->merge(0, 2, 0, 0);  // one row, three columns
@@ -95,14 +86,14 @@ TYPED_TEST(NormaliseTest, TheOutlineComesFromTheAnchorAlone) {
 }
 
 TYPED_TEST(NormaliseTest, AnAreaEndingAtTheGridsEdgeIsAcceptedOneBeyondIsNot) {
-    this->makeGrid(2, 2);
+    this->makeBareGrid(2, 2);
     this->merge(0, 1, 0, 1);
     EXPECT_EQ(normaliseGrid<TypeParam>(), kOk);
     ReleaseCellGrid<TypeParam>();
 
     for (auto [lastColumn, lastRow] : {std::pair{2, 1}, std::pair{1, 2}}) {
         this->boxes.clear();
-        this->makeGrid(2, 2);
+        this->makeBareGrid(2, 2);
         this->merge(0, lastColumn, 0, lastRow);
         EXPECT_EQ(normaliseGrid<TypeParam>(), kFailedReported);
         EXPECT_EQ(this->boxes.codes(), std::vector<int>{39});
@@ -111,7 +102,7 @@ TYPED_TEST(NormaliseTest, AnAreaEndingAtTheGridsEdgeIsAcceptedOneBeyondIsNot) {
 }
 
 TYPED_TEST(NormaliseTest, AnAreaStartingOutsideTheGridIsRejectedNotWritten) {
-    this->makeGrid(2, 2);
+    this->makeBareGrid(2, 2);
     CellRecord<TypeParam>& cell = this->grid().at(1, 1);
     cell.mergePosition = 1;
     cell.mergeFirstColumn = -3;

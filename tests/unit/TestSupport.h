@@ -42,6 +42,24 @@ protected:
     }
 
     CellGrid<Ch>& grid() { return cellGrid<Ch>(); }
+    // A grid as the plain-text split leaves it, without texts.
+    void makeGrid(int32_t rows, int32_t columns) {
+        grid().rows = rows;
+        grid().columns = columns;
+        ASSERT_EQ(AllocateCellGrid<Ch>(), kOk);
+        for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
+            grid().cells[i].charHeight = 10;
+            grid().cells[i].backColor = 0xFFFFFF;
+        }
+    }
+    void setText(int32_t column, int32_t row, const std::basic_string<Ch>& text) {
+        auto& cell = grid().at(column, row).text;
+        ASSERT_EQ(InitTextBuffer(cell, static_cast<int32_t>(text.size())), kOk);
+        ASSERT_EQ(AppendText(cell, text.c_str()), kOk);
+    }
+    void merge(int32_t firstColumn, int32_t lastColumn, int32_t firstRow, int32_t lastRow) {
+        markMergedArea<Ch>(firstColumn, lastColumn, firstRow, lastRow);
+    }
     std::string cellText(int32_t column, int32_t row) {
         const auto& text = grid().at(column, row).text;
         return text.capacity > 0 ? narrow(text.data) : std::string();

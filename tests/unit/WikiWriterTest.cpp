@@ -179,26 +179,6 @@ TEST_F(RewriteTest, LongResultsAreWrittenWhole) {
 
 class WikiWriterTest : public WikiTest {
 protected:
-    void makeGrid(int32_t rows, int32_t columns) {
-        grid().rows = rows;
-        grid().columns = columns;
-        ASSERT_EQ(AllocateCellGrid<char>(), kOk);
-        for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
-            grid().cells[i].charHeight = 10;
-            grid().cells[i].backColor = 0xFFFFFF;
-        }
-    }
-    void setText(int32_t column, int32_t row, const std::string& text) {
-        auto& cell = grid().at(column, row).text;
-        ASSERT_EQ(InitTextBuffer(cell, static_cast<int32_t>(text.size())), kOk);
-        ASSERT_EQ(AppendText(cell, text.c_str()), kOk);
-    }
-    void merge(int32_t c0, int32_t c1, int32_t r0, int32_t r1) {
-        auto& anchor = grid().at(c0, r0);
-        anchor.mergeFirstColumn = c0, anchor.mergeLastColumn = c1, anchor.mergeFirstRow = r0, anchor.mergeLastRow = r1;
-        for (int32_t r = r0; r <= r1; ++r)
-            for (int32_t c = c0; c <= c1; ++c) grid().at(c, r).mergePosition = mergePositionCode(c, r, c0, c1, r0, r1);
-    }
     std::string write(StatusCode expected = kOk) {
         EXPECT_EQ(WriteWikiTable(), expected);
         const auto& o = runBuffers<char>().outputBuffer;
