@@ -7,8 +7,7 @@ namespace {
 template <class Ch>
 class NormaliseTest : public CoreTest<Ch> {
 protected:
-    // A grid of plain cells without any border.
-    // Every field zero: no borders at all (columns first, unlike makeGrid).
+    // A grid of plain cells without any border, every field zero (columns first, unlike makeGrid).
     void makeBareGrid(int32_t columns, int32_t rows) {
         this->grid().columns = columns;
         this->grid().rows = rows;
