@@ -16,13 +16,6 @@ namespace {
 CalcSession theSession;
 constexpr uint32_t kErrorBox = kBoxOk | kBoxIconHand | kBoxSetForeground;
 
-std::string nameOf(const OLECHAR* name) {
-    const char16_t* text = reinterpret_cast<const char16_t*>(name);
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return utf16ToUtf8(text, n);
-}
-
 template <class Ch>
 StatusCode failAndRelease() {
     ReleaseAutomation<Ch>(0);
@@ -57,7 +50,7 @@ StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatc
         messageBoxPort().show(mainWindow, "NULL IDispatch passed to AutoWrap()", "Error", kErrorBox);
         return failAndRelease<Ch>();
     }
-    const std::string member = nameOf(name);
+    const std::string member = utf16ToUtf8(reinterpret_cast<const char16_t*>(name));
     DISPID id = 0;
     LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
     resultCode = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);

@@ -121,6 +121,12 @@ std::string utf16ToUtf8(const char16_t* text, size_t length) {
     return out;
 }
 
+std::string utf16ToUtf8(const char16_t* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return utf16ToUtf8(text, n);
+}
+
 std::u16string utf8ToUtf16(const char* text, size_t length) { return utf8CodePage().toUtf16(text, length); }
 
 }  // namespace grid

@@ -24,6 +24,17 @@ const CodePage& systemCodePage();
 
 // UTF-16 to UTF-8 and back for paths and messages; lone surrogates become U+FFFD.
 std::string utf16ToUtf8(const char16_t* text, size_t length);
+std::string utf16ToUtf8(const char16_t* text);  // up to its NUL
+
+// The text copied into buffer, cut to size - 1 characters and terminated; returns what was copied.
+template <class Ch>
+size_t copyCut(const std::basic_string<Ch>& text, Ch* buffer, size_t size) {
+    if (size == 0) return 0;
+    size_t n = text.size() < size ? text.size() : size - 1;
+    text.copy(buffer, n);
+    buffer[n] = 0;
+    return n;
+}
 std::u16string utf8ToUtf16(const char* text, size_t length);
 
 }  // namespace grid

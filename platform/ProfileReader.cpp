@@ -37,12 +37,6 @@ const char16_t* trimmedName(const char16_t* name, size_t& length) {
     return name;
 }
 
-size_t stringLength(const char16_t* s) {
-    size_t n = 0;
-    while (s[n] != 0) ++n;
-    return n;
-}
-
 // lstrcpynW: at most size - 1 characters and the NUL.
 void copyBounded(char16_t* buffer, const char16_t* text, size_t size) {
     size_t n = 0;
@@ -56,10 +50,10 @@ void copyBounded(char16_t* buffer, const char16_t* text, size_t size) {
 // Copies a value, without one pair of matching surrounding quotes.
 void copyEntry(char16_t* buffer, const char16_t* value, size_t size) {
     char16_t quote = 0;
-    if ((value[0] == u'\'' || value[0] == u'"') && value[1] != 0 && value[stringLength(value) - 1] == value[0])
+    if ((value[0] == u'\'' || value[0] == u'"') && value[1] != 0 && value[std::char_traits<char16_t>::length(value) - 1] == value[0])
         quote = *value++;
     copyBounded(buffer, value, size);
-    size_t rest = stringLength(value);
+    size_t rest = std::char_traits<char16_t>::length(value);
     if (quote && size >= rest) buffer[rest - 1] = 0;
 }
 
@@ -80,9 +74,7 @@ std::u16string decode(const char* bytes, size_t length, const CodePage& ansiCode
 }
 
 std::u16string widen(const char* text, const CodePage& ansiCodePage) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return ansiCodePage.toUtf16(text, n);
+    return ansiCodePage.toUtf16(text, std::char_traits<char>::length(text));
 }
 
 }  // namespace
@@ -156,7 +148,7 @@ size_t profileString(const ProfileFile* file, const char16_t* section, const cha
         const char16_t* value = file->find(section, key);
         copyEntry(buffer, value ? value : fallback.c_str(), size);
     }
-    return stringLength(buffer);
+    return std::char_traits<char16_t>::length(buffer);
 }
 
 size_t profileString(const ProfileFile* file, const char* section, const char* key, const char* defaultValue,

@@ -20,15 +20,6 @@ namespace {
 // A settings file larger than this is not read at all: its keys take their defaults.
 constexpr off_t kLargestSettingsFile = 16 << 20;
 
-template <class Ch>
-size_t copyCut(const std::basic_string<Ch>& text, Ch* buffer, size_t size) {
-    if (size == 0) return 0;
-    size_t n = text.size() < size ? text.size() : size - 1;
-    text.copy(buffer, n);
-    buffer[n] = 0;
-    return n;
-}
-
 // The runtime's wide characters are UTF-32 here; false for a lone surrogate, which has no form in
 // any code page.
 bool runtimeWide(const char16_t* text, std::wstring& wide) {
@@ -45,12 +36,6 @@ bool runtimeWide(const char16_t* text, std::wstring& wide) {
     return true;
 }
 
-std::string narrowPath(const char16_t* path) {
-    size_t n = 0;
-    while (path[n] != 0) ++n;
-    return utf16ToUtf8(path, n);
-}
-
 // The files of both programs hold UTF-8 when they have no byte-order mark, the text of Linux.
 class PosixSettingsFile final : public SettingsFilePort {
 public:
@@ -59,7 +44,7 @@ public:
         return copyCut(utf8ToUtf16(path.data(), path.size()), buffer, size);
     }
     size_t moduleFileName(char* buffer, size_t size) override { return copyCut(programPath(), buffer, size); }
-    FoundEntry find(const char16_t* path) override { return find(narrowPath(path).c_str()); }
+    FoundEntry find(const char16_t* path) override { return find(utf16ToUtf8(path).c_str()); }
     FoundEntry find(const char* path) override {
         struct stat info;
         if (stat(path, &info) != 0) return FoundEntry::nothing;
@@ -67,7 +52,7 @@ public:
     }
     size_t profileString(const char16_t* section, const char16_t* key, const char16_t* defaultValue, char16_t* buffer,
                          size_t size, const char16_t* path) override {
-        return grid::profileString(load(narrowPath(path)), section, key, defaultValue, buffer, size);
+        return grid::profileString(load(utf16ToUtf8(path)), section, key, defaultValue, buffer, size);
     }
     size_t profileString(const char* section, const char* key, const char* defaultValue, char* buffer, size_t size,
                          const char* path) override {
@@ -75,12 +60,12 @@ public:
     }
     uint32_t profileInt(const char16_t* section, const char16_t* key, int32_t defaultValue,
                         const char16_t* path) override {
-        return grid::profileInt(load(narrowPath(path)), section, key, defaultValue);
+        return grid::profileInt(load(utf16ToUtf8(path)), section, key, defaultValue);
     }
     uint32_t profileInt(const char* section, const char* key, int32_t defaultValue, const char* path) override {
         return grid::profileInt(load(path), section, key, defaultValue, systemCodePage());
     }
-    void setCharacterTypeLocale(const char16_t* name) override { setlocale(LC_CTYPE, narrowPath(name).c_str()); }
+    void setCharacterTypeLocale(const char16_t* name) override { setlocale(LC_CTYPE, utf16ToUtf8(name).c_str()); }
     void setCharacterTypeLocale(const char* name) override { setlocale(LC_CTYPE, name); }
     size_t multibyteLength(const char16_t* text) override {
         std::wstring wide;

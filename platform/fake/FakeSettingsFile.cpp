@@ -8,21 +8,6 @@
 namespace grid {
 namespace {
 
-std::string narrow(const char16_t* text) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
-    return utf16ToUtf8(text, n);
-}
-
-template <class Ch>
-size_t copyCut(const std::basic_string<Ch>& text, Ch* buffer, size_t size) {
-    if (size == 0) return 0;
-    size_t n = text.size() < size ? text.size() : size - 1;
-    text.copy(buffer, n);
-    buffer[n] = 0;
-    return n;
-}
-
 std::unique_ptr<ProfileFile> parsed(const FakeSettingsFile& port, const std::string& path) {
     auto file = port.files.find(path);
     if (file == port.files.end()) return nullptr;
@@ -44,7 +29,7 @@ size_t FakeSettingsFile::moduleFileName(char* buffer, size_t size) {
     return copyCut(programPath, buffer, size);
 }
 
-FoundEntry FakeSettingsFile::find(const char16_t* path) { return find(narrow(path).c_str()); }
+FoundEntry FakeSettingsFile::find(const char16_t* path) { return find(utf16ToUtf8(path).c_str()); }
 
 FoundEntry FakeSettingsFile::find(const char* path) {
     if (folders.count(path)) return FoundEntry::directory;
@@ -53,8 +38,8 @@ FoundEntry FakeSettingsFile::find(const char* path) {
 
 size_t FakeSettingsFile::profileString(const char16_t* section, const char16_t* key, const char16_t* defaultValue,
                                        char16_t* buffer, size_t size, const char16_t* path) {
-    keysRead.push_back(narrow(section) + "/" + narrow(key));
-    return grid::profileString(parsed(*this, narrow(path)).get(), section, key, defaultValue, buffer, size);
+    keysRead.push_back(utf16ToUtf8(section) + "/" + utf16ToUtf8(key));
+    return grid::profileString(parsed(*this, utf16ToUtf8(path)).get(), section, key, defaultValue, buffer, size);
 }
 
 size_t FakeSettingsFile::profileString(const char* section, const char* key, const char* defaultValue, char* buffer,
@@ -65,8 +50,8 @@ size_t FakeSettingsFile::profileString(const char* section, const char* key, con
 
 uint32_t FakeSettingsFile::profileInt(const char16_t* section, const char16_t* key, int32_t defaultValue,
                                       const char16_t* path) {
-    keysRead.push_back(narrow(section) + "/" + narrow(key));
-    return grid::profileInt(parsed(*this, narrow(path)).get(), section, key, defaultValue);
+    keysRead.push_back(utf16ToUtf8(section) + "/" + utf16ToUtf8(key));
+    return grid::profileInt(parsed(*this, utf16ToUtf8(path)).get(), section, key, defaultValue);
 }
 
 uint32_t FakeSettingsFile::profileInt(const char* section, const char* key, int32_t defaultValue, const char* path) {
@@ -74,23 +59,19 @@ uint32_t FakeSettingsFile::profileInt(const char* section, const char* key, int3
     return grid::profileInt(parsed(*this, path).get(), section, key, defaultValue, *ansiCodePage);
 }
 
-void FakeSettingsFile::setCharacterTypeLocale(const char16_t* name) { locales.push_back(narrow(name)); }
+void FakeSettingsFile::setCharacterTypeLocale(const char16_t* name) { locales.push_back(utf16ToUtf8(name)); }
 void FakeSettingsFile::setCharacterTypeLocale(const char* name) { locales.push_back(name); }
 
 size_t FakeSettingsFile::multibyteLength(const char16_t* text) {
     if (multibyteFails) return SIZE_MAX;
-    size_t n = 0;
-    while (text[n] != 0) ++n;
     std::string bytes;
-    codePage932().fromUtf16(text, n, SIZE_MAX, bytes);
+    codePage932().fromUtf16(text, std::char_traits<char16_t>::length(text), SIZE_MAX, bytes);
     return bytes.size();
 }
 
 size_t FakeSettingsFile::toMultibyte(const char16_t* text, char* out, size_t size) {
-    size_t n = 0;
-    while (text[n] != 0) ++n;
     std::string bytes;
-    codePage932().fromUtf16(text, n, size, bytes);
+    codePage932().fromUtf16(text, std::char_traits<char16_t>::length(text), size, bytes);
     bytes.copy(out, bytes.size());
     if (bytes.size() < size) out[bytes.size()] = 0;
     return bytes.size();

@@ -51,13 +51,7 @@ DISPID idOf(const std::string& name) {
     return DISPID(found - names.begin() + 1);
 }
 
-std::string utf8(const OLECHAR* text) {
-    if (!text) return "";
-    const auto* units = reinterpret_cast<const char16_t*>(text);
-    size_t n = 0;
-    while (units[n] != 0) ++n;
-    return utf16ToUtf8(units, n);
-}
+std::string utf8(const OLECHAR* text) { return text ? utf16ToUtf8(reinterpret_cast<const char16_t*>(text)) : ""; }
 
 std::u16string wide(BSTR text) {
     if (!text) return u"";
