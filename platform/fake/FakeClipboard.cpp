@@ -9,7 +9,7 @@ namespace grid {
 namespace {
 
 constexpr uint32_t kAccessDenied = 5;  // ERROR_ACCESS_DENIED
-constexpr uint32_t kNotLocked = 158;   // ERROR_NOT_LOCKED
+constexpr uint32_t kNotLocked = 158;   // ERROR_NOT_LOCKED, of an unlock made to fail
 
 }  // namespace
 
@@ -17,18 +17,14 @@ FakeClipboard::FakeClipboard() { setClipboardPort(this); }
 FakeClipboard::~FakeClipboard() { setClipboardPort(nullptr); }
 
 void FakeClipboard::put(uint32_t format, const std::string& bytes) {
-    auto block = std::make_unique<Block>();
-    block->bytes.assign(bytes.begin(), bytes.end());
-    block->ownedByClipboard = true;
-    Block* raw = block.get();
-    blocks_[raw] = std::move(block);
+    MemoryHandle block = memory_.adopt(bytes);
     for (auto& entry : formats_)
         if (entry.first == format) {
-            blocks_.erase(entry.second);
-            entry.second = raw;
+            memory_.discard(entry.second);
+            entry.second = block;
             return;
         }
-    formats_.emplace_back(format, raw);
+    formats_.emplace_back(format, block);
 }
 
 void FakeClipboard::putUnicodeText(const std::u16string& text) {
@@ -38,7 +34,7 @@ void FakeClipboard::putUnicodeText(const std::u16string& text) {
 }
 
 void FakeClipboard::clear() {
-    for (const auto& entry : formats_) blocks_.erase(entry.second);
+    for (const auto& entry : formats_) memory_.discard(entry.second);
     formats_.clear();
 }
 
@@ -48,7 +44,7 @@ bool FakeClipboard::has(uint32_t format) const {
 
 std::string FakeClipboard::bytesOf(uint32_t format) const {
     for (const auto& entry : formats_)
-        if (entry.first == format) return std::string(entry.second->bytes.begin(), entry.second->bytes.end());
+        if (entry.first == format) return memory_.bytes(entry.second);
     return {};
 }
 
@@ -71,20 +67,13 @@ std::vector<uint32_t> FakeClipboard::formats() const {
 
 void FakeClipboard::failCall(ClipboardCall call, int nth) { failAt_[int(call)] = counts_[int(call)] + nth; }
 
-size_t FakeClipboard::programBlocks() const {
-    return size_t(std::count_if(blocks_.begin(), blocks_.end(), [](const auto& b) { return !b.second->ownedByClipboard; }));
-}
+size_t FakeClipboard::programBlocks() const { return memory_.programBlocks(); }
 
 bool FakeClipboard::fails(ClipboardCall call) {
     int n = ++counts_[int(call)];
     if (failAt_[int(call)] != n) return false;
     lastError_ = call == ClipboardCall::globalUnlock ? kNotLocked : kAccessDenied;
     return true;
-}
-
-FakeClipboard::Block* FakeClipboard::blockOf(MemoryHandle handle) {
-    auto found = blocks_.find(static_cast<Block*>(handle));
-    return found == blocks_.end() ? nullptr : found->second.get();
 }
 
 bool FakeClipboard::open(WindowHandle owner) {
@@ -112,7 +101,7 @@ std::vector<uint32_t> FakeClipboard::offered() const {
     return list;
 }
 
-FakeClipboard::Block* FakeClipboard::synthesized(uint32_t format) {
+MemoryHandle FakeClipboard::synthesized(uint32_t format) {
     if (format == kFormatUnicodeText) {
         std::string bytes = bytesOf(kFormatText);
         bytes = bytes.substr(0, bytes.find('\0'));
@@ -154,57 +143,39 @@ bool FakeClipboard::empty() {
 }
 
 MemoryHandle FakeClipboard::setData(uint32_t format, MemoryHandle handle) {
-    Block* block = blockOf(handle);
-    if (fails(ClipboardCall::setData) || !open_ || !block) return nullptr;
-    block->ownedByClipboard = true;
+    if (fails(ClipboardCall::setData) || !open_ || !memory_.has(handle)) return nullptr;
+    memory_.handOver(handle);
     for (auto& entry : formats_)
         if (entry.first == format) {
-            blocks_.erase(entry.second);
-            entry.second = block;
+            memory_.discard(entry.second);
+            entry.second = handle;
             return handle;
         }
-    formats_.emplace_back(format, block);
+    formats_.emplace_back(format, handle);
     return handle;
 }
 
 MemoryHandle FakeClipboard::globalAlloc(uint32_t, size_t bytes) {
     if (fails(ClipboardCall::globalAlloc)) return nullptr;
-    auto block = std::make_unique<Block>();
-    block->bytes.assign(bytes, 0);
-    Block* raw = block.get();
-    blocks_[raw] = std::move(block);
     allocatedSizes.push_back(bytes);
-    return raw;
+    return memory_.allocate(bytes);
 }
 
 MemoryHandle FakeClipboard::globalFree(MemoryHandle handle) {
-    Block* block = blockOf(handle);
-    if (fails(ClipboardCall::globalFree) || !block || block->ownedByClipboard) return handle;
-    blocks_.erase(block);
-    return nullptr;
+    if (fails(ClipboardCall::globalFree)) return handle;
+    return memory_.free(handle) ? nullptr : handle;
 }
 
 void* FakeClipboard::globalLock(MemoryHandle handle) {
-    Block* block = blockOf(handle);
-    // A block of no bytes is a discarded one, which cannot be locked.
-    if (fails(ClipboardCall::globalLock) || !block || block->bytes.empty()) return nullptr;
-    ++block->locks;
-    return block->bytes.data();
+    if (fails(ClipboardCall::globalLock)) return nullptr;
+    return memory_.lock(handle);
 }
 
 bool FakeClipboard::globalUnlock(MemoryHandle handle) {
-    Block* block = blockOf(handle);
     if (fails(ClipboardCall::globalUnlock)) return false;
-    if (!block || block->locks == 0) {
-        lastError_ = kNotLocked;
-        return false;
-    }
-    return --block->locks > 0;
+    return memory_.unlock(handle, lastError_);
 }
 
-size_t FakeClipboard::globalSize(MemoryHandle handle) {
-    Block* block = blockOf(handle);
-    return block ? block->bytes.size() : 0;
-}
+size_t FakeClipboard::globalSize(MemoryHandle handle) { return memory_.size(handle); }
 
 }  // namespace grid

@@ -2,12 +2,11 @@
 // A clipboard for tests: formats and their bytes in memory, global memory blocks that know who
 // owns them, and any single call made to fail, as another program or a low-memory system would.
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Clipboard.h"
+#include "platform/GlobalMemory.h"
 
 namespace grid {
 
@@ -62,18 +61,12 @@ public:
     uint32_t lastError() override { return lastError_; }
 
 private:
-    struct Block {
-        std::vector<unsigned char> bytes;
-        int locks = 0;
-        bool ownedByClipboard = false;
-    };
     bool fails(ClipboardCall call);
     std::vector<uint32_t> offered() const;
-    Block* synthesized(uint32_t format);
-    Block* blockOf(MemoryHandle handle);
+    MemoryHandle synthesized(uint32_t format);
 
-    std::vector<std::pair<uint32_t, Block*>> formats_;  // in the order they were put
-    std::map<Block*, std::unique_ptr<Block>> blocks_;
+    std::vector<std::pair<uint32_t, MemoryHandle>> formats_;  // in the order they were put
+    GlobalMemory memory_;
     int counts_[int(ClipboardCall::count)] = {};
     int failAt_[int(ClipboardCall::count)] = {};
     bool open_ = false;

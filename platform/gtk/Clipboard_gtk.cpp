@@ -5,13 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/CodePage.h"
+#include "platform/GlobalMemory.h"
 #include "platform/gtk/MainThread_gtk.h"
 
 extern char** environ;
@@ -20,12 +18,6 @@ namespace grid {
 namespace {
 
 constexpr const char* kSylkTarget = "application/x-openoffice-sylk;windows_formatname=\"Sylk\"";
-
-struct Block {
-    std::vector<char> bytes;
-    int locks = 0;
-    bool ownedByClipboard = false;
-};
 
 class GtkClipboardPort final : public ClipboardPort {
 public:
@@ -72,17 +64,12 @@ public:
             }
         });
         if (!found) return nullptr;
-        auto block = std::make_unique<Block>();
         if (format == kFormatUnicodeText) {
             const std::u16string wide = utf8ToUtf16(bytes.data(), bytes.size());
-            block->bytes.resize((wide.size() + 1) * 2);
-            std::memcpy(block->bytes.data(), wide.c_str(), block->bytes.size());
-        } else {
-            block->bytes.assign(bytes.begin(), bytes.end());
-            if (format == kFormatText) block->bytes.push_back('\0');  // the system code page is UTF-8 here
+            return memory_.adopt(std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2));
         }
-        block->ownedByClipboard = true;
-        return keep(std::move(block));
+        if (format == kFormatText) bytes.push_back('\0');  // the system code page is UTF-8 here
+        return memory_.adopt(bytes);
     }
     bool empty() override {
         if (!open_) return false;
@@ -91,49 +78,23 @@ public:
         return true;
     }
     MemoryHandle setData(uint32_t format, MemoryHandle handle) override {
-        Block* block = blockOf(handle);
-        if (!open_ || !block || (format != kFormatText && format != kFormatUnicodeText)) return nullptr;
+        if (!open_ || !memory_.has(handle) || (format != kFormatText && format != kFormatUnicodeText)) return nullptr;
+        const std::string bytes = memory_.bytes(handle);
         if (format == kFormatUnicodeText) {
-            const auto* units = reinterpret_cast<const char16_t*>(block->bytes.data());
-            size_t n = 0;
-            while (n < block->bytes.size() / 2 && units[n] != 0) ++n;
-            text_ = utf16ToUtf8(units, n);
+            const std::u16string wide(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
+            text_ = utf16ToUtf8(wide.substr(0, wide.find(u'\0')).c_str());
         } else {
-            text_.assign(block->bytes.data(), strnlen(block->bytes.data(), block->bytes.size()));
+            text_ = bytes.substr(0, bytes.find('\0'));
         }
-        block->ownedByClipboard = true;
+        memory_.handOver(handle);
         written_ = true;
         return handle;
     }
-    MemoryHandle globalAlloc(uint32_t, size_t bytes) override {
-        auto block = std::make_unique<Block>();
-        block->bytes.assign(bytes, 0);
-        return keep(std::move(block));
-    }
-    MemoryHandle globalFree(MemoryHandle handle) override {
-        Block* block = blockOf(handle);
-        if (!block) return handle;
-        blocks_.erase(block);
-        return nullptr;
-    }
-    void* globalLock(MemoryHandle handle) override {
-        Block* block = blockOf(handle);
-        if (!block || block->bytes.empty()) return nullptr;
-        ++block->locks;
-        return block->bytes.data();
-    }
-    bool globalUnlock(MemoryHandle handle) override {
-        Block* block = blockOf(handle);
-        if (!block || block->locks == 0) {
-            lastError_ = 158;
-            return false;
-        }
-        return --block->locks > 0;
-    }
-    size_t globalSize(MemoryHandle handle) override {
-        Block* block = blockOf(handle);
-        return block ? block->bytes.size() : 0;
-    }
+    MemoryHandle globalAlloc(uint32_t, size_t bytes) override { return memory_.allocate(bytes); }
+    MemoryHandle globalFree(MemoryHandle handle) override { return memory_.free(handle) ? nullptr : handle; }
+    void* globalLock(MemoryHandle handle) override { return memory_.lock(handle); }
+    bool globalUnlock(MemoryHandle handle) override { return memory_.unlock(handle, lastError_); }
+    size_t globalSize(MemoryHandle handle) override { return memory_.size(handle); }
     void setLastError(uint32_t code) override { lastError_ = code; }
     uint32_t lastError() override { return lastError_; }
 
@@ -174,19 +135,10 @@ private:
             gtk_clipboard_set_can_store(clipboard, nullptr, 0);
         });
     }
-    MemoryHandle keep(std::unique_ptr<Block> block) {
-        Block* raw = block.get();
-        blocks_[raw] = std::move(block);
-        return raw;
-    }
-    Block* blockOf(MemoryHandle handle) {
-        auto found = blocks_.find(static_cast<Block*>(handle));
-        return found == blocks_.end() ? nullptr : found->second.get();
-    }
 
     bool open_ = false, written_ = false, published_ = false;
     std::vector<uint32_t> formats_;
-    std::map<Block*, std::unique_ptr<Block>> blocks_;
+    GlobalMemory memory_;
     std::string text_;
     uint32_t lastError_ = 0;
 };
