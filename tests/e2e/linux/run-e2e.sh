@@ -9,22 +9,15 @@ root="$(cd "$(dirname "$0")/../../.." && pwd)"
 build="$root/build/linux"
 work="$root/build/e2e-linux"
 
-display=""
-for n in $(seq 150 190); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
+source "$root/scripts/display-env"
+start_private_display 150 190
 started=()
 cleanup() {
     for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
     pkill -f "^$work/.*/grid-clipboard-keeper" 2>/dev/null
-    kill "$xvfb" 2>/dev/null
+    kill "$display_pid" 2>/dev/null
 }
 trap cleanup EXIT
-export DISPLAY="$display"
-unset WAYLAND_DISPLAY
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
 
 passed=0
 failed=0

@@ -13,15 +13,9 @@ source "$root/scripts/wine-env"
 wine_prefix_ready
 
 # A display of our own, ended by its process id when the tests are done.
-display=""
-for n in $(seq 90 130); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -nolisten tcp -screen 0 1024x768x24 >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null; wineserver -k 2>/dev/null' EXIT
-export DISPLAY="$display"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+source "$root/scripts/display-env"
+start_private_display 90 130
+trap 'kill "$display_pid" 2>/dev/null; wineserver -k 2>/dev/null' EXIT
 
 passed=0
 failed=0
