@@ -171,9 +171,9 @@ HRESULT CLSIDFromProgID(LPCOLESTR progId, CLSID* clsid);
 HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** object);
 
 namespace grid {
-// Makes CoCreateInstance of the ProgID's class call `create`, which returns a new reference.
-// Returns false when the ProgID is served already.
-using ComObjectFactory = IDispatch* (*)();
+// Makes CoCreateInstance of the ProgID's class call `create`, which gives a new reference or the
+// failure CoCreateInstance reports. Returns false when the ProgID is served already.
+using ComObjectFactory = HRESULT (*)(IDispatch** object);
 bool serveProgId(const char16_t* progId, ComObjectFactory create);
 void stopServingProgId(const char16_t* progId);
 // CoInitialize calls not yet matched by CoUninitialize.

@@ -231,9 +231,11 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown*, DWORD, REFIID riid, void** o
     const auto& classes = servedClasses();
     for (size_t i = 0; i < classes.size(); ++i) {
         if (!(classNumber(i) == clsid) || !classes[i].create) continue;
-        IDispatch* created = classes[i].create();
+        IDispatch* created = nullptr;
+        HRESULT result = classes[i].create(&created);
+        if (FAILED(result)) return result;
         if (!created) return E_OUTOFMEMORY;
-        HRESULT result = created->QueryInterface(riid, object);
+        result = created->QueryInterface(riid, object);
         created->Release();
         return result;
     }

@@ -12,6 +12,7 @@
 #include "platform/Window.h"
 #include "platform/gtk/Clipboard_gtk.h"
 #include "platform/gtk/MainThread_gtk.h"
+#include "platform/uno/CalcConnection_uno.h"
 #include "shell/ConversionRun.h"
 
 namespace grid {
@@ -129,10 +130,12 @@ int runGtkProgram(int argc, char** argv) {
     setClipboardPort(&gtkClipboard());
     setProgressWindowPort(&progress);
 
+    serveCalcThroughUno();
     prepareSettings<Ch>();
     createWindow<Ch>();
     std::thread(workerMain<Ch>).detach();
     gtk_main();
+    endCalcConnection();
     keepClipboardAfterExit();
     return 0;
 }

@@ -84,7 +84,11 @@ TEST(Com, VectorsHoldReferencesUntilTheirDataIsDestroyed) {
 }
 
 #ifndef _WIN32
-IDispatch* makeCounted() { return new Counted; }
+HRESULT makeCounted(IDispatch** object) {
+    *object = new Counted;
+    return S_OK;
+}
+HRESULT failToConnect(IDispatch**) { return E_FAIL; }
 
 TEST(Com, ServedProgIdsAreCreatedInProcess) {
     CLSID clsid;
@@ -102,6 +106,19 @@ TEST(Com, ServedProgIdsAreCreatedInProcess) {
     CoUninitialize();
     stopServingProgId(u"grid.test.Counted");
     EXPECT_EQ(CLSIDFromProgID(u"grid.test.Counted", &clsid), CO_E_CLASSSTRING);
+}
+
+TEST(Com, AFactorysFailureIsCoCreateInstancesOwn) {
+    CLSID clsid;
+    ASSERT_TRUE(serveProgId(u"grid.test.Unreachable", &failToConnect));
+    ASSERT_EQ(CLSIDFromProgID(u"grid.test.Unreachable", &clsid), S_OK);
+    CoInitialize(nullptr);
+    IDispatch* object = reinterpret_cast<IDispatch*>(1);
+    EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&object)),
+              E_FAIL);
+    EXPECT_EQ(object, nullptr);
+    CoUninitialize();
+    stopServingProgId(u"grid.test.Unreachable");
 }
 #endif
 

@@ -1,0 +1,14 @@
+#pragma once
+// LibreOffice Calc as the automation server "com.sun.star.ServiceManager": found at start, reached
+// through UNO when a run asks for it, and let go at the program's end.
+
+namespace grid {
+
+// Serves the ProgID when a LibreOffice installation is found (UNO_PATH, else soffice on the
+// PATH); without one the ProgID stays unknown.
+bool serveCalcThroughUno();
+
+// Closes the connection, if a run made one. The office goes on running.
+void endCalcConnection();
+
+}  // namespace grid

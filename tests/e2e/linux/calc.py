@@ -1,0 +1,177 @@
+#!/usr/bin/python3
+# Drives the private LibreOffice of the end-to-end tests as a user would: makes the test workbook
+# and copies ranges of it to the clipboard. Runs under Debian's python3, which has the uno module.
+#   calc.py PIPE wait                  until the office accepts on the pipe
+#   calc.py PIPE workbook FILE         writes the test workbook to FILE (.ods)
+#   calc.py PIPE copy FILE RANGE       opens FILE (once), selects RANGE and copies it
+#   calc.py PIPE copy-text FILE        a text document's selected word copied instead of cells
+#   calc.py PIPE quit                  ends the office
+import sys
+import time
+
+import uno
+from com.sun.star.beans import PropertyValue
+from com.sun.star.table import BorderLine2
+from com.sun.star.table import CellVertJustify2
+from com.sun.star.table.BorderLineStyle import DOUBLE, SOLID
+from com.sun.star.awt.FontWeight import BOLD
+from com.sun.star.awt.FontSlant import ITALIC
+from com.sun.star.awt.FontUnderline import SINGLE
+from com.sun.star.awt.FontStrikeout import SINGLE as STRIKE
+
+
+def connect(pipe, attempts=1):
+    local = uno.getComponentContext()
+    resolver = local.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", local)
+    for attempt in range(attempts):
+        try:
+            return resolver.resolve("uno:pipe,name=%s;urp;StarOffice.ComponentContext" % pipe)
+        except Exception:
+            if attempt == attempts - 1:
+                raise
+            time.sleep(0.25)
+
+
+def prop(name, value):
+    p = PropertyValue()
+    p.Name, p.Value = name, value
+    return p
+
+
+def desktop_of(context):
+    return context.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", context)
+
+
+def line(width, colour=0, style=SOLID):
+    border = BorderLine2()
+    border.LineStyle = style
+    border.Color = colour
+    if style == DOUBLE:
+        border.LineWidth = 53  # inner, gap and outer line
+    else:
+        border.LineWidth = width
+        border.OuterLineWidth = width
+    return border
+
+
+def all_sides(cell, border):
+    for side in ("LeftBorder", "RightBorder", "TopBorder", "BottomBorder"):
+        setattr(cell, side, border)
+
+
+def make_workbook(context, path):
+    desktop = desktop_of(context)
+    document = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
+    sheet = document.Sheets.getByIndex(0)
+    cell = sheet.getCellRangeByName
+
+    # A1:D4 texts, sizes and type faces, the Japanese text and the line break.
+    texts = [["Name", "日本語", "Size 14", "Plain"],
+             ["Bold", "Italic", "Underline", "Strike"],
+             ["Ten", "Ten and a half", "Two\nlines", "右"],
+             ["赤", "Blue text", "Yellow back", "End"]]
+    for r, row in enumerate(texts):
+        for c, text in enumerate(row):
+            sheet.getCellByPosition(c, r).String = text
+    for name in ("A1", "B1", "C1", "D1", "A2", "B2", "C2", "D2", "A3", "B3", "C3", "D3", "A4", "B4", "C4", "D4"):
+        cell(name).CharHeight = 12
+    cell("C1").CharHeight = 14
+    cell("A3").CharHeight = 10
+    cell("B3").CharHeight = 10.5
+    cell("A2").CharWeight = BOLD
+    cell("B2").CharPosture = ITALIC
+    cell("C2").CharUnderline = SINGLE
+    cell("D2").CharStrikeout = STRIKE
+    cell("C3").IsTextWrapped = True
+    cell("A4").CharColor = 0xFF0000
+    cell("B4").CharColor = 0x0000FF
+    cell("C4").CellBackColor = 0xFFFF00
+    # Thin, thick and double lines with colours.
+    all_sides(cell("A1"), line(26))
+    all_sides(cell("B1"), line(26, 0x00FF00))
+    all_sides(cell("C1"), line(141, 0x0000FF))
+    all_sides(cell("D1"), line(0, 0xFF0000, DOUBLE))
+
+    # A6:F8 every horizontal alignment, then every vertical one.
+    horizontal = ["Standard", "Left", "Center", "Right", "Block", "Repeat"]
+    for c, text in enumerate(horizontal):
+        target = sheet.getCellByPosition(c, 5)
+        target.String = text
+        target.HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", text.upper())
+    vertical = [("Standard", CellVertJustify2.STANDARD), ("Top", CellVertJustify2.TOP),
+                ("Middle", CellVertJustify2.CENTER), ("Bottom", CellVertJustify2.BOTTOM),
+                ("Justified", CellVertJustify2.BLOCK)]
+    for c, (text, justify) in enumerate(vertical):
+        target = sheet.getCellByPosition(c, 6)
+        target.String = text
+        target.VertJustify = justify
+
+    # A10:E14 merged areas of 2 x 2, 1 x 3 (one row, three columns) and 3 x 1, with lines round.
+    for r in range(9, 14):
+        for c in range(0, 5):
+            target = sheet.getCellByPosition(c, r)
+            target.String = "%s%d" % ("ABCDE"[c], r + 1)
+            all_sides(target, line(26))
+    for area, text in (("A10:B11", "Two by two"), ("C10:E10", "One by three"), ("E11:E13", "Three by one")):
+        sheet.getCellRangeByName(area).merge(True)
+        cell(area.split(":")[0]).String = text
+
+    document.storeToURL(uno.systemPathToFileUrl(path), (prop("FilterName", "calc8"),))
+    document.close(True)
+
+
+def dispatch(context, frame, command, arguments=()):
+    helper = context.ServiceManager.createInstanceWithContext("com.sun.star.frame.DispatchHelper", context)
+    helper.executeDispatch(frame, command, "", 0, tuple(arguments))
+
+
+def open_once(context, path, kind="scalc"):
+    desktop = desktop_of(context)
+    url = uno.systemPathToFileUrl(path)
+    components = desktop.Components.createEnumeration()
+    while components.hasMoreElements():
+        component = components.nextElement()
+        if getattr(component, "URL", "") == url:
+            return component
+    return desktop.loadComponentFromURL(url, "_default", 0, ())
+
+
+def copy_range(context, path, area):
+    document = open_once(context, path)
+    controller = document.CurrentController
+    controller.select(document.Sheets.getByIndex(0).getCellRangeByName(area))
+    dispatch(context, controller.Frame, ".uno:Copy")
+
+
+def copy_text(context):
+    desktop = desktop_of(context)
+    document = desktop.loadComponentFromURL("private:factory/swriter", "_blank", 0, ())
+    document.Text.String = "words from a letter"
+    controller = document.CurrentController
+    cursor = controller.ViewCursor
+    cursor.gotoStart(False)
+    cursor.goRight(5, True)
+    dispatch(context, controller.Frame, ".uno:Copy")
+
+
+def main():
+    pipe, command = sys.argv[1], sys.argv[2]
+    if command == "wait":
+        connect(pipe, attempts=480)
+        return
+    context = connect(pipe, attempts=40)
+    if command == "workbook":
+        make_workbook(context, sys.argv[3])
+    elif command == "copy":
+        copy_range(context, sys.argv[3], sys.argv[4])
+    elif command == "copy-text":
+        copy_text(context)
+    elif command == "quit":
+        try:
+            desktop_of(context).terminate()
+        except Exception:
+            pass  # the office is gone before it can answer
+
+
+if __name__ == "__main__":
+    main()
