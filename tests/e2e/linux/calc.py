@@ -4,7 +4,6 @@
 #   calc.py PIPE wait                  until the office accepts on the pipe
 #   calc.py PIPE workbook FILE         writes the test workbook to FILE (.ods)
 #   calc.py PIPE copy FILE RANGE       opens FILE (once), selects RANGE and copies it
-#   calc.py PIPE copy-text FILE        a text document's selected word copied instead of cells
 #   calc.py PIPE quit                  ends the office
 import sys
 import time
@@ -143,17 +142,6 @@ def copy_range(context, path, area):
     dispatch(context, controller.Frame, ".uno:Copy")
 
 
-def copy_text(context):
-    desktop = desktop_of(context)
-    document = desktop.loadComponentFromURL("private:factory/swriter", "_blank", 0, ())
-    document.Text.String = "words from a letter"
-    controller = document.CurrentController
-    cursor = controller.ViewCursor
-    cursor.gotoStart(False)
-    cursor.goRight(5, True)
-    dispatch(context, controller.Frame, ".uno:Copy")
-
-
 def main():
     pipe, command = sys.argv[1], sys.argv[2]
     if command == "wait":
@@ -164,8 +152,6 @@ def main():
         make_workbook(context, sys.argv[3])
     elif command == "copy":
         copy_range(context, sys.argv[3], sys.argv[4])
-    elif command == "copy-text":
-        copy_text(context)
     elif command == "quit":
         try:
             desktop_of(context).terminate()

@@ -22,35 +22,7 @@ trap cleanup EXIT
 passed=0
 failed=0
 
-# The program's message dialog on screen, if one is up: a window with the program's caption that
-# is not the progress window (130 pixels high).
-dialogs() {
-    local w
-    for w in $(xdotool search --onlyvisible --name "^$caption for Windows\$" 2>/dev/null); do
-        xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: [0-9]*x130$' || echo "$w"
-    done
-}
-dialog() { dialogs | head -1; }
-
-# Answers the next dialog with a key once it is up, and waits until it is gone; false when none
-# comes.
-answer() {
-    local key=$1 box=""
-    for _ in $(seq 200); do
-        box=$(dialog)
-        [ -n "$box" ] && break
-        sleep 0.05
-    done
-    [ -n "$box" ] || return 1
-    sleep 0.3
-    xdotool windowfocus --sync "$box" 2>/dev/null
-    xdotool key --window "$box" "$key" 2>/dev/null || xdotool key "$key"
-    for _ in $(seq 100); do
-        dialogs | grep -qx "$box" || return 0
-        sleep 0.05
-    done
-    return 1
-}
+source "$root/tests/e2e/linux/dialogs.sh"
 
 # case NAME PROGRAM SETTINGS INPUT KEYS EXPECTED: KEYS answers the dialogs in turn.
 case_() {

@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# End-to-end tests of gridweave and gridquill with real LibreOffice Calc on a private virtual
+# display and a private office profile: a script makes the test workbook, each case copies a range
+# of it in Calc, runs the program from a fresh folder, answers its dialogs with the keyboard and
+# compares the clipboard, read after the program has ended, with the expected markup in
+# expected/. Prints one line per case and "e2e-calc: N passed, M failed"; exits non-zero on any
+# failure. With --record the markup the programs give is written to expected/ instead (to be
+# checked by eye before it is kept).
+set -uo pipefail
+root="$(cd "$(dirname "$0")/../../.." && pwd)"
+build="$root/build/linux"
+work="$root/build/e2e-calc"
+expected="$root/tests/e2e/linux/expected"
+record=0
+[ "${1:-}" = --record ] && record=1
+calc() { /usr/bin/python3 "$root/tests/e2e/linux/calc.py" "$pipe" "$@"; }
+
+office_program=/usr/lib/libreoffice/program
+if [ ! -x "$office_program/soffice" ]; then
+    echo "e2e-calc: LibreOffice is not installed (scripts/setup installs it)"
+    exit 1
+fi
+
+rm -rf "$work" && mkdir -p "$work"
+source "$root/scripts/display-env"
+start_private_display 200 240
+profile="file://$work/office-profile"
+pipe="grid-e2e-$$"
+started=()
+cleanup() {
+    local pid
+    for pid in "${started[@]}"; do
+        # The office's launcher and the office process it started.
+        for child in $(pgrep -P "$pid" 2>/dev/null); do kill "$child" 2>/dev/null; done
+        kill "$pid" 2>/dev/null
+    done
+    pkill -f "^$work/.*/grid-clipboard-keeper" 2>/dev/null
+    kill "$display_pid" 2>/dev/null
+}
+trap cleanup EXIT
+
+"$office_program/soffice" --norestore --nologo --nodefault "-env:UserInstallation=$profile" \
+    "--accept=pipe,name=$pipe;urp;" >"$work/office.log" 2>&1 &
+started+=("$!")
+calc wait || { echo "e2e-calc: the office did not start"; exit 1; }
+book="$work/test-workbook.ods"
+calc workbook "$book" || { echo "e2e-calc: the test workbook could not be made"; exit 1; }
+
+source "$root/tests/e2e/linux/dialogs.sh"
+passed=0
+failed=0
+
+# case NAME PROGRAM SETTINGS COPY KEYS [ENV...]: COPY is a range of the workbook or "text:TEXT"
+# for text that another program (xclip) offers; KEYS answer the
+# dialogs in turn; ENV are settings of the program's environment. The expected markup is in
+# expected/NAME, or, for the names "...-unchanged", the clipboard as it was before the run.
+case_() {
+    local name=$1 program=$2 settings=$3 copy=$4 keys=$5
+    shift 5
+    caption=${program^}
+    local dir="$work/$name"
+    mkdir -p "$dir"
+    cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
+    printf '%b' "$settings" > "$dir/${caption}.ini"
+    case "$copy" in
+        text:*)
+            printf '%b' "${copy#text:}" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
+            started+=("$!")
+            sleep 0.3
+            ;;
+        *) calc copy "$book" "$copy" ;;
+    esac
+    local before
+    before=$(timeout 5 xclip -selection clipboard -o 2>/dev/null)
+    env "$@" UserInstallation="$profile" "$dir/$program" > "$dir/output.log" 2>&1 &
+    local pid=$!
+    started+=("$pid")
+    local ok=1
+    for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
+    for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    if kill -0 "$pid" 2>/dev/null; then ok=0; echo "    the program did not end"; kill "$pid"; fi
+    wait "$pid" 2>/dev/null
+    timeout 5 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
+    if [ "$record" -eq 1 ] && [ "${name%-unchanged}" = "$name" ]; then
+        cp "$dir/clipboard" "$expected/$name"
+    elif [ "${name%-unchanged}" != "$name" ]; then
+        [ "$(cat "$dir/clipboard")" = "$before" ] || ok=0
+    else
+        cmp -s "$dir/clipboard" "$expected/$name" || ok=0
+    fi
+    if [ "$ok" -eq 1 ]; then
+        passed=$((passed + 1))
+        echo "e2e-calc: $name ok"
+    else
+        failed=$((failed + 1))
+        echo "e2e-calc: $name FAILED"
+        [ "${name%-unchanged}" != "$name" ] || diff "$expected/$name" "$dir/clipboard" | head -40 | sed 's/^/    /'
+    fi
+}
+
+every_flag='line_color_yn=ON\nline_width_yn=ON\nback_color_yn=ON\nfont_color_yn=ON\nfont_size_yn=ON\nfont_bold_yn=ON\nfont_underline_yn=ON\nfont_italic_yn=ON\nfont_strikethrough_yn=ON\ncell_posh_yn=ON\ncell_posv_yn=ON\n'
+legacy="[Log]\nTime=OFF\n[Param]\nhtmlversion=4\n$every_flag"
+html5="[Log]\nTime=OFF\n[Param]\nhtmlversion=5\n$every_flag"
+# The common Japanese wiki table syntax: "|" between cells, formatting as cell prefixes; the
+# quotes keep the apostrophes of bold and italic, since one pair around a value is taken off.
+wiki="[Log]\nTime=OFF\n[Param]\ncell_sep=|\nback_color=BGCOLOR(%s):@\nfont_color=COLOR(%s):@\nfont_size=SIZE(%d):@\nfont_bold=\"''@''\"\nfont_italic=\"'''@'''\"\nfont_underline=%%%@%%%\nfont_strikethrough=%%@%%\ncell_poshl=LEFT:@\ncell_poshc=CENTER:@\ncell_poshr=RIGHT:@\ncell_mrgh=>\ncell_mrgv=~\n"
+
+# Texts, type faces, sizes, colours, the Japanese text, the line break and the three kinds of line.
+case_ legacy-formatting gridweave "$legacy" A1:D4 "Return"
+case_ html5-formatting gridweave "$html5" A1:D4 "Return"
+case_ wiki-formatting gridquill "$wiki" A1:D4 "Return"
+# The width of the lines is the first cell's: thick, then double (which counts as thick).
+case_ legacy-thick-line gridweave "$legacy" C1:D2 "Return"
+case_ html5-double-line gridweave "$html5" D1:D2 "Return"
+# Merged areas of 2 x 2, 1 x 3 and 3 x 1 among lined cells.
+case_ legacy-merged gridweave "$legacy" A10:E14 "Return"
+case_ html5-merged gridweave "$html5" A10:E14 "Return"
+case_ wiki-merged gridquill "$wiki" A10:E14 "Return"
+# Every alignment; these cells have no lines, so the question about lines comes first.
+case_ html5-alignments gridweave "$html5" A6:F7 "Return Return"
+case_ wiki-alignments gridquill "$wiki" A6:F7 "Return Return"
+# Cancel on that question: the cancel message, and the copied cells stay on the clipboard.
+case_ cancel-unchanged gridweave "$html5" A6:F7 "Escape Return"
+# Without LibreOffice to be found (no UNO_PATH, no soffice on the PATH): Calc could not be
+# started, and the clipboard keeps the cells.
+case_ no-office-unchanged gridquill "$wiki" A1:B2 "Return" -u UNO_PATH PATH=/nonexistent
+# Text from another program, with the office running: the plain-text way, with its question on
+# lines.
+case_ other-program-text gridweave "$legacy" 'text:one\ttwo\n三\tfour\n' "Return Return"
+
+echo "e2e-calc: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
