@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,11 +18,7 @@
 #include <com/sun/star/lang/XComponent.hpp>
 #include <com/sun/star/lang/XMultiComponentFactory.hpp>
 #include <com/sun/star/lang/XMultiServiceFactory.hpp>
-#include <com/sun/star/reflection/theCoreReflection.hpp>
 #include <com/sun/star/uno/XComponentContext.hpp>
-#include <cppuhelper/bootstrap.hxx>
-#include <osl/file.h>
-#include <rtl/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
 #include "platform/uno/UnoObject.h"
@@ -34,6 +31,7 @@ namespace {
 namespace css = com::sun::star;
 using css::uno::Reference;
 using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
 
 // How long a freshly started office may take to accept the connection (a first start makes its
 // profile).
@@ -78,20 +76,14 @@ std::string findOffice() {
 
 rtl::OUString fromUtf8(const std::string& text) { return rtl::OStringToOUString(text.c_str(), RTL_TEXTENCODING_UTF8); }
 
-rtl::OUString fileUrl(const std::string& path) {
-    rtl::OUString url;
-    const rtl::OUString systemPath = fromUtf8(path);
-    osl_getFileURLFromSystemPath(systemPath.pData, &url.pData);
-    return url;
-}
-
 // One pipe per user: the office that accepts on it serves every later run too.
 std::string pipeName() { return "grid-calc-" + std::to_string(getuid()); }
 
 
 // Asks the office to accept on the pipe: a running office of the user's profile gets the request
-// from the new process and takes it over; otherwise the new process is the office.
-bool startOffice() {
+// from the new process, which then ends; otherwise the new process is the office. Returns the
+// process, or 0 when it could not be started.
+pid_t startOffice() {
     const std::string program = officeProgramDirectory + "/soffice";
     const std::string accept = "--accept=pipe,name=" + pipeName() + ";urp;StarOffice.ComponentContext";
     char* const arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--nologo"),
@@ -99,60 +91,60 @@ bool startOffice() {
                                const_cast<char*>(accept.c_str()), nullptr};
     posix_spawn_file_actions_t files;
     posix_spawnattr_t attributes;
-    if (posix_spawn_file_actions_init(&files) != 0) return false;
+    if (posix_spawn_file_actions_init(&files) != 0) return 0;
     posix_spawn_file_actions_addopen(&files, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
     pid_t office = 0;
-    const bool started = posix_spawn(&office, program.c_str(), &files, &attributes, arguments, environ) == 0;
+    if (posix_spawn(&office, program.c_str(), &files, &attributes, arguments, environ) != 0) office = 0;
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&files);
-    return started;
+    return office;
+}
+
+// False once the started process has ended with a failure: no office is coming then. One that
+// ended well has handed the request to the running office.
+bool officeMayStill(pid_t office, bool& ended) {
+    if (ended) return true;
+    int status = 0;
+    if (waitpid(office, &status, WNOHANG) != office) return true;
+    ended = true;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 HRESULT connect() {
     try {
-        // The local services (Invocation for structs, reflection, the connection) as the UNO
-        // runtime's own settings beside its libraries name them.
-        // The office's own types (sheets, cells, lines) come on top of the runtime's, so that
-        // the values the office sends can be read here.
-        if (!localContext.is()) {
-            rtl::Bootstrap::set("URE_MORE_TYPES", "<" + fileUrl(officeProgramDirectory + "/types") + ">*");
-            localContext = cppu::defaultBootstrap_InitialComponentContext();
-        }
+        // The local services: Invocation for structs, reflection, the connection.
+        if (!localContext.is()) localContext = uno::startLocalUno(officeProgramDirectory);
         Reference<css::bridge::XUnoUrlResolver> resolver = css::bridge::UnoUrlResolver::create(localContext);
         const rtl::OUString url = fromUtf8("uno:pipe,name=" + pipeName() + ";urp;StarOffice.ComponentContext");
         Reference<css::uno::XInterface> office;
         try {
             office = resolver->resolve(url);
         } catch (const css::connection::NoConnectException&) {
-            if (!startOffice()) return E_FAIL;
+            const pid_t started = startOffice();
+            if (started == 0) return E_FAIL;
             const auto deadline = std::chrono::steady_clock::now() + kOfficeStartLimit;
+            bool ended = false;
             while (!office.is()) {
                 std::this_thread::sleep_for(kRetryPause);
                 try {
                     office = resolver->resolve(url);
                 } catch (const css::connection::NoConnectException&) {
-                    if (std::chrono::steady_clock::now() > deadline) return E_FAIL;
+                    if (!officeMayStill(started, ended) || std::chrono::steady_clock::now() > deadline) return E_FAIL;
                 }
             }
         }
-        Reference<css::uno::XComponentContext> officeContext(office, UNO_QUERY);
-        if (!officeContext.is()) return E_FAIL;
-        officeServiceManager.set(officeContext->getServiceManager(), UNO_QUERY);
-        if (!officeServiceManager.is()) return E_FAIL;
-        wrapping.officeInvocation.set(officeServiceManager->createInstance("com.sun.star.script.Invocation"), UNO_QUERY);
-        wrapping.localInvocation.set(localContext->getServiceManager()->createInstanceWithContext(
-                                         "com.sun.star.script.Invocation", localContext),
-                                     UNO_QUERY);
-        wrapping.reflection = css::reflection::theCoreReflection::get(localContext);
-        if (!wrapping.officeInvocation.is() || !wrapping.localInvocation.is()) return E_FAIL;
+        Reference<css::uno::XComponentContext> officeContext(office, UNO_QUERY_THROW);
+        uno::UnoWrapping made = uno::localWrapping(localContext);
+        Reference<css::lang::XMultiServiceFactory> manager(officeContext->getServiceManager(), UNO_QUERY_THROW);
+        made.officeInvocation.set(manager->createInstance("com.sun.star.script.Invocation"), UNO_QUERY_THROW);
+        wrapping = made;
+        officeServiceManager = manager;
         return S_OK;
     } catch (const css::uno::Exception&) {
-        officeServiceManager.clear();
-        wrapping = {};
         return E_FAIL;
     }
 }
@@ -182,7 +174,7 @@ void endCalcConnection() {
     officeServiceManager.clear();
     if (!localContext.is()) return;
     try {
-        Reference<css::lang::XComponent>(localContext, css::uno::UNO_QUERY_THROW)->dispose();
+        Reference<css::lang::XComponent>(localContext, UNO_QUERY_THROW)->dispose();
     } catch (const css::uno::Exception&) {
     }
     localContext.clear();

@@ -10,9 +10,13 @@
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
 #include <com/sun/star/reflection/InvocationTargetException.hpp>
 #include <com/sun/star/reflection/XIdlClass.hpp>
+#include <com/sun/star/reflection/theCoreReflection.hpp>
 #include <com/sun/star/script/CannotConvertException.hpp>
 #include <com/sun/star/script/InvocationInfo.hpp>
 #include <com/sun/star/script/XInvocation2.hpp>
+#include <cppuhelper/bootstrap.hxx>
+#include <osl/file.h>
+#include <rtl/bootstrap.hxx>
 #include <typelib/typedescription.h>
 #include <uno/any2.h>
 #include <uno/data.h>
@@ -287,6 +291,24 @@ HRESULT sequenceToVariant(const UnoWrapping& wrapping, const Any& value, VARIANT
 }
 
 }  // namespace
+
+Reference<css::uno::XComponentContext> startLocalUno(const std::string& officeProgramDirectory) {
+    rtl::OUString url;
+    const rtl::OUString types = rtl::OStringToOUString((officeProgramDirectory + "/types").c_str(), RTL_TEXTENCODING_UTF8);
+    osl_getFileURLFromSystemPath(types.pData, &url.pData);
+    // Every type library of that directory, beside the runtime's own ones that its settings name.
+    rtl::Bootstrap::set("URE_MORE_TYPES", "<" + url + ">*");
+    return cppu::defaultBootstrap_InitialComponentContext();
+}
+
+UnoWrapping localWrapping(const Reference<css::uno::XComponentContext>& local) {
+    UnoWrapping wrapping;
+    wrapping.localInvocation.set(
+        local->getServiceManager()->createInstanceWithContext("com.sun.star.script.Invocation", local),
+        css::uno::UNO_QUERY_THROW);
+    wrapping.reflection = css::reflection::theCoreReflection::get(local);
+    return wrapping;
+}
 
 IDispatch* wrapUnoValue(const UnoWrapping& wrapping, const Any& value, bool serviceManager) {
     const TypeClass kind = value.getValueTypeClass();

@@ -7,6 +7,8 @@
 #include <com/sun/star/reflection/XIdlReflection.hpp>
 #include <com/sun/star/uno/Any.hxx>
 #include <com/sun/star/uno/Reference.hxx>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <string>
 
 #include "platform/Com.h"
 
@@ -21,6 +23,14 @@ struct UnoWrapping {
     css::uno::Reference<css::lang::XSingleServiceFactory> localInvocation;
     css::uno::Reference<css::reflection::XIdlReflection> reflection;
 };
+
+// The UNO runtime of this process, with the types of the office in the given program directory
+// on top of its own, so that the values the office sends can be read here. Throws UNO's
+// exceptions.
+css::uno::Reference<css::uno::XComponentContext> startLocalUno(const std::string& officeProgramDirectory);
+
+// Local Invocation and reflection; the office's Invocation is the caller's to add.
+UnoWrapping localWrapping(const css::uno::Reference<css::uno::XComponentContext>& local);
 
 // A new reference to an automation object for `value`; `serviceManager` adds the bridge's own
 // "Bridge_GetStruct". Null where the value cannot be wrapped.

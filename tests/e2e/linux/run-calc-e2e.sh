@@ -105,6 +105,13 @@ html5="[Log]\nTime=OFF\n[Param]\nhtmlversion=5\n$every_flag"
 # quotes keep the apostrophes of bold and italic, since one pair around a value is taken off.
 wiki="[Log]\nTime=OFF\n[Param]\ncell_sep=|\nback_color=BGCOLOR(%s):@\nfont_color=COLOR(%s):@\nfont_size=SIZE(%d):@\nfont_bold=\"''@''\"\nfont_italic=\"'''@'''\"\nfont_underline=%%%@%%%\nfont_strikethrough=%%@%%\ncell_poshl=LEFT:@\ncell_poshc=CENTER:@\ncell_poshr=RIGHT:@\ncell_mrgh=>\ncell_mrgv=~\n"
 
+# An office that fails to start (a stand-in soffice that ends with an error), before any run has
+# had the test office accept on the programs' pipe: Calc was not found, the cells stay.
+mkdir -p "$work/failing-office"
+printf '#!/bin/sh\nexit 1\n' > "$work/failing-office/soffice"
+chmod +x "$work/failing-office/soffice"
+case_ failing-office-unchanged gridweave "$html5" A1:B2 "Return" UNO_PATH="$work/failing-office"
+
 # Texts, type faces, sizes, colours, the Japanese text, the line break and the three kinds of line.
 case_ legacy-formatting gridweave "$legacy" A1:D4 "Return"
 case_ html5-formatting gridweave "$html5" A1:D4 "Return"
