@@ -409,6 +409,7 @@ HRESULT anyToVariant(const UnoWrapping& wrapping, const Any& value, VARIANT& out
         }
         case TypeClass::TypeClass_INTERFACE:
             out.vt = VT_DISPATCH;
+            out.pdispVal = nullptr;
             if (!*static_cast<css::uno::XInterface* const*>(data)) return S_OK;  // no object
             [[fallthrough]];
         case TypeClass::TypeClass_STRUCT:
