@@ -76,8 +76,6 @@ std::string findOffice() {
 
 rtl::OUString fromUtf8(const std::string& text) { return rtl::OStringToOUString(text.c_str(), RTL_TEXTENCODING_UTF8); }
 
-// One pipe per user: the office that accepts on it serves every later run too.
-std::string pipeName() { return "grid-calc-" + std::to_string(getuid()); }
 
 
 // Asks the office to accept on the pipe: a running office of the user's profile gets the request
@@ -85,7 +83,7 @@ std::string pipeName() { return "grid-calc-" + std::to_string(getuid()); }
 // process, or 0 when it could not be started.
 pid_t startOffice() {
     const std::string program = officeProgramDirectory + "/soffice";
-    const std::string accept = "--accept=pipe,name=" + pipeName() + ";urp;StarOffice.ComponentContext";
+    const std::string accept = "--accept=pipe,name=" + calcPipeName() + ";urp;StarOffice.ComponentContext";
     char* const arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--nologo"),
                                const_cast<char*>("--nodefault"), const_cast<char*>("--norestore"),
                                const_cast<char*>(accept.c_str()), nullptr};
@@ -119,7 +117,7 @@ HRESULT connect() {
         // The local services: Invocation for structs, reflection, the connection.
         if (!localContext.is()) localContext = uno::startLocalUno(officeProgramDirectory);
         Reference<css::bridge::XUnoUrlResolver> resolver = css::bridge::UnoUrlResolver::create(localContext);
-        const rtl::OUString url = fromUtf8("uno:pipe,name=" + pipeName() + ";urp;StarOffice.ComponentContext");
+        const rtl::OUString url = fromUtf8("uno:pipe,name=" + calcPipeName() + ";urp;StarOffice.ComponentContext");
         Reference<css::uno::XInterface> office;
         try {
             office = resolver->resolve(url);
@@ -161,6 +159,9 @@ HRESULT createServiceManager(IDispatch** object) {
 }
 
 }  // namespace
+
+// One pipe per user: the office that accepts on it serves every later run too.
+std::string calcPipeName() { return "grid-calc-" + std::to_string(getuid()); }
 
 bool serveCalcThroughUno() {
     officeProgramDirectory = findOffice();

@@ -2,11 +2,16 @@
 // LibreOffice Calc as the automation server "com.sun.star.ServiceManager": found at start, reached
 // through UNO when a run asks for it, and let go at the program's end.
 
+#include <string>
+
 namespace grid {
 
 // Serves the ProgID when a LibreOffice installation is found (UNO_PATH, else soffice on the
 // PATH); without one the ProgID stays unknown.
 bool serveCalcThroughUno();
+
+// The pipe the office is asked to accept on; one per user.
+std::string calcPipeName();
 
 // Closes the connection, if a run made one. The office goes on running.
 void endCalcConnection();

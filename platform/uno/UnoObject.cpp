@@ -1,6 +1,7 @@
 #include "platform/uno/UnoObject.h"
 
 #include <atomic>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -53,11 +54,42 @@ HRESULT currentFailure() {
     }
 }
 
+}  // namespace
+
+// What objects reached the same way have in common: those that a member of objects of one kind
+// returns with one interface or struct type are of one kind too (every cell of a range, every
+// sheet of the sheets, every line of a cell's sides), so that a member looked up on one of them is
+// known for the others without another request. Objects of no declared type (plain XInterface)
+// get a kind of their own.
+struct ObjectKind {
+    std::vector<InvocationInfo> members;
+    std::vector<std::pair<rtl::OUString, std::shared_ptr<ObjectKind>>> results;
+
+    const InvocationInfo* member(const rtl::OUString& name) const {
+        for (const InvocationInfo& info : members)
+            if (info.aName.equalsIgnoreAsciiCase(name)) return &info;
+        return nullptr;
+    }
+    std::shared_ptr<ObjectKind> resultOf(const rtl::OUString& memberName, const Any& value) {
+        const TypeClass type = value.getValueTypeClass();
+        if (type != TypeClass::TypeClass_INTERFACE && type != TypeClass::TypeClass_STRUCT) return nullptr;
+        if (value.getValueType() == cppu::UnoType<css::uno::XInterface>::get()) return nullptr;
+        const rtl::OUString key = memberName + " " + value.getValueTypeName();
+        for (auto& [name, kind] : results)
+            if (name == key) return kind;
+        results.emplace_back(key, std::make_shared<ObjectKind>());
+        return results.back().second;
+    }
+};
+
+namespace {
+
 class UnoObject final : public IDispatch {
 public:
     UnoObject(const UnoWrapping& wrapping, const Any& material, const Reference<XInvocation2>& invocation,
-              bool serviceManager)
-        : wrapping_(wrapping),
+              bool serviceManager, std::shared_ptr<ObjectKind> kind)
+        : kind_(kind ? std::move(kind) : std::make_shared<ObjectKind>()),
+          wrapping_(wrapping),
           material_(material),
           invocation_(invocation),
           serviceManager_(serviceManager),
@@ -98,7 +130,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
 
-    // Names are found without regard to case; each is looked up in the office once per object.
+    // Names are found without regard to case; each is looked up in the office once per kind of
+    // object.
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
         if (!names || !ids || count == 0) return E_POINTER;
         for (UINT i = 1; i < count; ++i) ids[i] = -1;  // named arguments are not supported
@@ -109,12 +142,17 @@ public:
             return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
         }
         for (size_t i = 0; i < members_.size(); ++i)
-            if (members_[i].aName.equalsIgnoreAsciiCase(name)) {
+            if (members_[i].info.aName.equalsIgnoreAsciiCase(name)) {
                 ids[0] = DISPID(i + 1);
                 return count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
             }
         try {
-            members_.push_back(memberNamed(name));
+            if (const InvocationInfo* known = kind_->member(name)) {
+                members_.push_back({*known, true});
+            } else {
+                members_.push_back({memberNamed(name), false});
+                kind_->members.push_back(members_.back().info);
+            }
         } catch (const css::lang::IllegalArgumentException&) {
             return DISP_E_UNKNOWNNAME;
         } catch (const css::uno::Exception&) {
@@ -133,45 +171,62 @@ public:
         if (result) VariantInit(result);
         if (member == kGetStructId && serviceManager_) return getStruct(*params, result);
         if (member < 1 || size_t(member) > members_.size()) return DISP_E_MEMBERNOTFOUND;
-        const InvocationInfo& info = members_[size_t(member) - 1];
+        Member& known = members_[size_t(member) - 1];
+        HRESULT outcome = invokeMember(known.info, flags, *params, result);
+        if (SUCCEEDED(outcome) || !known.fromKind || outcome == DISP_E_BADPARAMCOUNT) return outcome;
+        // The member as its kind knows it did not fit this object: ask the office about this one.
+        try {
+            known = {memberNamed(known.info.aName), false};
+        } catch (...) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        return invokeMember(known.info, flags, *params, result);
+    }
+
+private:
+    struct Member {
+        InvocationInfo info;
+        bool fromKind;  // looked up on another object of the kind
+    };
+
+    ~UnoObject() = default;
+
+    HRESULT invokeMember(const InvocationInfo& info, WORD flags, const DISPPARAMS& params, VARIANT* result) {
         const bool isMethod = info.eMemberType == css::script::MemberType_METHOD;
         try {
             Any value;
             if (flags & DISPATCH_PROPERTYPUT) {
                 if (isMethod) return DISP_E_MEMBERNOTFOUND;
-                if (params->cArgs != 1) return DISP_E_BADPARAMCOUNT;
-                HRESULT converted = variantToAny(params->rgvarg[0], info.aType, value);
+                if (params.cArgs != 1) return DISP_E_BADPARAMCOUNT;
+                HRESULT converted = variantToAny(params.rgvarg[0], info.aType, value);
                 if (FAILED(converted)) return converted;
                 invocation_->setValue(info.aName, value);
                 return S_OK;
             }
             if ((flags & DISPATCH_METHOD) && isMethod) {
                 const sal_Int32 n = info.aParamTypes.getLength();
-                if (params->cArgs != UINT(n)) return DISP_E_BADPARAMCOUNT;
+                if (params.cArgs != UINT(n)) return DISP_E_BADPARAMCOUNT;
                 Sequence<Any> arguments(n);
                 Any* argument = arguments.getArray();
                 // The last argument comes first in a DISPPARAMS.
                 for (sal_Int32 i = 0; i < n; ++i) {
-                    HRESULT converted = variantToAny(params->rgvarg[n - 1 - i], info.aParamTypes[i], argument[i]);
+                    HRESULT converted = variantToAny(params.rgvarg[n - 1 - i], info.aParamTypes[i], argument[i]);
                     if (FAILED(converted)) return converted;
                 }
                 Sequence<sal_Int16> outIndices;
                 Sequence<Any> outValues;
                 value = invocation_->invoke(info.aName, arguments, outIndices, outValues);
             } else if ((flags & DISPATCH_PROPERTYGET) && !isMethod) {
-                if (params->cArgs != 0) return DISP_E_BADPARAMCOUNT;
+                if (params.cArgs != 0) return DISP_E_BADPARAMCOUNT;
                 value = invocation_->getValue(info.aName);
             } else {
                 return DISP_E_MEMBERNOTFOUND;
             }
-            return result ? anyToVariant(wrapping_, value, *result) : S_OK;
+            return result ? anyToVariant(wrapping_, value, *result, kind_->resultOf(info.aName, value)) : S_OK;
         } catch (...) {
             return currentFailure();
         }
     }
-
-private:
-    ~UnoObject() = default;
 
     // The member as it is written, asked first as given (one request, the usual case) and else by
     // the name Invocation finds without regard to case. Throws IllegalArgumentException when
@@ -206,6 +261,7 @@ private:
     }
 
     std::atomic<ULONG> references_{1};
+    std::shared_ptr<ObjectKind> kind_;
     UnoWrapping wrapping_;
     Any material_;
     Reference<XInvocation2> invocation_;
@@ -213,7 +269,7 @@ private:
     Reference<css::beans::XExactName> exactNames_;
     bool serviceManager_;
     bool isValue_;
-    std::vector<InvocationInfo> members_;
+    std::vector<Member> members_;
 };
 
 // The value every member of `type` has when nothing is said: false, 0, an empty string, the first
@@ -310,10 +366,11 @@ UnoWrapping localWrapping(const Reference<css::uno::XComponentContext>& local) {
     return wrapping;
 }
 
-IDispatch* wrapUnoValue(const UnoWrapping& wrapping, const Any& value, bool serviceManager) {
-    const TypeClass kind = value.getValueTypeClass();
-    const bool isStruct = kind == TypeClass::TypeClass_STRUCT || kind == TypeClass::TypeClass_EXCEPTION;
-    if (!isStruct && kind != TypeClass::TypeClass_INTERFACE) return nullptr;
+IDispatch* wrapUnoValue(const UnoWrapping& wrapping, const Any& value, bool serviceManager,
+                        std::shared_ptr<ObjectKind> kind) {
+    const TypeClass type = value.getValueTypeClass();
+    const bool isStruct = type == TypeClass::TypeClass_STRUCT || type == TypeClass::TypeClass_EXCEPTION;
+    if (!isStruct && type != TypeClass::TypeClass_INTERFACE) return nullptr;
     const Reference<css::lang::XSingleServiceFactory>& factory =
         isStruct || !wrapping.officeInvocation.is() ? wrapping.localInvocation : wrapping.officeInvocation;
     if (!factory.is()) return nullptr;
@@ -321,7 +378,7 @@ IDispatch* wrapUnoValue(const UnoWrapping& wrapping, const Any& value, bool serv
         Reference<XInvocation2> invocation(factory->createInstanceWithArguments(Sequence<Any>(&value, 1)),
                                            css::uno::UNO_QUERY);
         if (!invocation.is()) return nullptr;
-        return new (std::nothrow) UnoObject(wrapping, value, invocation, serviceManager);
+        return new (std::nothrow) UnoObject(wrapping, value, invocation, serviceManager, std::move(kind));
     } catch (const css::uno::Exception&) {
         return nullptr;
     } catch (const std::bad_alloc&) {
@@ -368,7 +425,7 @@ HRESULT variantToAny(const VARIANT& value, const Type& target, Any& out) {
     }
 }
 
-HRESULT anyToVariant(const UnoWrapping& wrapping, const Any& value, VARIANT& out) {
+HRESULT anyToVariant(const UnoWrapping& wrapping, const Any& value, VARIANT& out, std::shared_ptr<ObjectKind> kind) {
     VariantInit(&out);
     const void* data = value.getValue();
     switch (value.getValueTypeClass()) {
@@ -414,7 +471,7 @@ HRESULT anyToVariant(const UnoWrapping& wrapping, const Any& value, VARIANT& out
             [[fallthrough]];
         case TypeClass::TypeClass_STRUCT:
         case TypeClass::TypeClass_EXCEPTION:
-            out.pdispVal = wrapUnoValue(wrapping, value);
+            out.pdispVal = wrapUnoValue(wrapping, value, false, std::move(kind));
             if (!out.pdispVal) {
                 out.vt = VT_EMPTY;
                 return DISP_E_EXCEPTION;

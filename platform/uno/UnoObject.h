@@ -8,6 +8,7 @@
 #include <com/sun/star/uno/Any.hxx>
 #include <com/sun/star/uno/Reference.hxx>
 #include <com/sun/star/uno/XComponentContext.hpp>
+#include <memory>
 #include <string>
 
 #include "platform/Com.h"
@@ -32,15 +33,21 @@ css::uno::Reference<css::uno::XComponentContext> startLocalUno(const std::string
 // Local Invocation and reflection; the office's Invocation is the caller's to add.
 UnoWrapping localWrapping(const css::uno::Reference<css::uno::XComponentContext>& local);
 
-// A new reference to an automation object for `value`; `serviceManager` adds the bridge's own
-// "Bridge_GetStruct". Null where the value cannot be wrapped.
-IDispatch* wrapUnoValue(const UnoWrapping& wrapping, const css::uno::Any& value, bool serviceManager = false);
+// The members that objects reached the same way share.
+struct ObjectKind;
+
+// A new reference to an automation object for `value`, of the kind given or of a kind of its own;
+// `serviceManager` adds the bridge's own "Bridge_GetStruct". Null where the value cannot be
+// wrapped.
+IDispatch* wrapUnoValue(const UnoWrapping& wrapping, const css::uno::Any& value, bool serviceManager = false,
+                        std::shared_ptr<ObjectKind> kind = nullptr);
 
 // The UNO value an automation object of ours stands for; void for any other object.
 css::uno::Any unwrapUnoValue(IDispatch* object);
 
 // VARIANT and Any in both directions, as the bridge converts them.
 HRESULT variantToAny(const VARIANT& value, const css::uno::Type& target, css::uno::Any& out);
-HRESULT anyToVariant(const UnoWrapping& wrapping, const css::uno::Any& value, VARIANT& out);
+HRESULT anyToVariant(const UnoWrapping& wrapping, const css::uno::Any& value, VARIANT& out,
+                     std::shared_ptr<ObjectKind> kind = nullptr);
 
 }  // namespace grid::uno

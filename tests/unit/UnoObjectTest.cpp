@@ -213,5 +213,30 @@ TEST_F(UnoObject, ArraysBecomeSequencesAndExceptionsFailedCalls) {
     converter.pdispVal->Release();
 }
 
+// Objects that one member returns with one interface type share what was looked up on one of
+// them, yet each call goes to its own object.
+TEST_F(UnoObject, ObjectsReachedTheSameWayShareTheirLookupsButNotTheirCalls) {
+    VARIANT name = text(u"com.sun.star.reflection.CoreReflection"), reflection;
+    ASSERT_EQ(call(manager, u"createInstance", DISPATCH_METHOD, {name}, &reflection), S_OK);
+    VariantClear(&name);
+    ASSERT_EQ(reflection.vt, VT_DISPATCH);
+    std::vector<std::u16string> names;
+    for (const char16_t* type : {u"com.sun.star.beans.PropertyValue", u"com.sun.star.table.BorderLine"}) {
+        VARIANT typeName = text(type), typeClass, typeNameBack;
+        ASSERT_EQ(call(reflection.pdispVal, u"forName", DISPATCH_METHOD, {typeName}, &typeClass), S_OK);
+        VariantClear(&typeName);
+        ASSERT_EQ(typeClass.vt, VT_DISPATCH);
+        ASSERT_EQ(call(typeClass.pdispVal, names.empty() ? u"getName" : u"GETNAME", DISPATCH_METHOD, {}, &typeNameBack),
+                  S_OK);
+        ASSERT_EQ(typeNameBack.vt, VT_BSTR);
+        names.emplace_back(reinterpret_cast<const char16_t*>(typeNameBack.bstrVal));
+        idOf(typeClass.pdispVal, u"NoSuchMember", DISP_E_UNKNOWNNAME);
+        VariantClear(&typeNameBack);
+        VariantClear(&typeClass);
+    }
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"com.sun.star.beans.PropertyValue", u"com.sun.star.table.BorderLine"}));
+    VariantClear(&reflection);
+}
+
 }  // namespace
 }  // namespace grid::test

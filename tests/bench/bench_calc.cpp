@@ -1,0 +1,325 @@
+// The capture against real LibreOffice Calc, beside the bare cost of the UNO requests it makes.
+// Needs an office that accepts on the programs' pipe (scripts/bench-calc starts one on a private
+// display and profile). For ranges of 10 x 10, 50 x 20 and 200 x 20 cells:
+//   Capture        RunCalcCapture through the automation objects, as the programs run it
+//   Conversion     one whole conversion run: clipboard probe, capture, HTML, clipboard
+//   Invocation     the same Invocation requests the capture makes, made straight from here: the
+//                  least this design can cost (the capture's own overhead is its time beyond this)
+//   TypedCalls     the same reads through Calc's typed interfaces, without Invocation, for scale
+#include <benchmark/benchmark.h>
+
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XDispatchHelper.hpp>
+#include <com/sun/star/frame/XDispatchProvider.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/lang/XMultiServiceFactory.hpp>
+#include <com/sun/star/lang/XSingleServiceFactory.hpp>
+#include <com/sun/star/script/XInvocation2.hpp>
+#include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XSheetCellCursor.hpp>
+#include <com/sun/star/sheet/XSheetCellRange.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/table/BorderLine.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/table/XColumnRowRange.hpp>
+#include <com/sun/star/table/XTableColumns.hpp>
+#include <com/sun/star/table/XTableRows.hpp>
+#include <com/sun/star/text/XTextRange.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/view/XSelectionSupplier.hpp>
+#include <com/sun/star/util/XMergeable.hpp>
+#include <com/sun/star/uno/Sequence.hxx>
+
+#include <chrono>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "capture/AutoWrap.h"
+#include "capture/CalcCapture.h"
+#include "core/CellGrid.h"
+#include "core/RunState.h"
+#include "core/Settings.h"
+#include "platform/Clipboard.h"
+#include "platform/fake/FakeClipboard.h"
+#include "platform/fake/FakeMessageBox.h"
+#include "platform/uno/CalcConnection_uno.h"
+#include "platform/uno/UnoObject.h"
+#include "shell/ConversionRun.h"
+
+namespace {
+
+namespace css = com::sun::star;
+using css::uno::Any;
+using css::uno::Reference;
+using css::uno::Sequence;
+using css::uno::UNO_QUERY;
+using css::uno::UNO_QUERY_THROW;
+
+struct Size {
+    int columns, rows;
+};
+const Size kSizes[] = {{10, 10}, {20, 50}, {20, 200}};
+
+Reference<css::uno::XComponentContext> office;
+Reference<css::lang::XMultiServiceFactory> manager;
+Reference<css::frame::XComponentLoader> desktop;
+Reference<css::sheet::XSpreadsheetDocument> workbook;
+int copiedSize = -1;
+
+css::beans::PropertyValue property(const char* name, const Any& value) {
+    css::beans::PropertyValue p;
+    p.Name = rtl::OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+void dispatch(const Reference<css::frame::XFrame>& frame, const char* command,
+              const Sequence<css::beans::PropertyValue>& arguments = {}) {
+    Reference<css::frame::XDispatchHelper> helper(manager->createInstance("com.sun.star.frame.DispatchHelper"),
+                                                  UNO_QUERY_THROW);
+    helper->executeDispatch(Reference<css::frame::XDispatchProvider>(frame, UNO_QUERY_THROW),
+                            rtl::OUString::createFromAscii(command), "", 0, arguments);
+}
+
+// 200 x 20 cells with text, lines round every cell and a few merged areas.
+void makeWorkbook() {
+    Reference<css::lang::XComponent> document =
+        desktop->loadComponentFromURL("private:factory/scalc", "_blank", 0, {});
+    workbook.set(document, UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> sheets(workbook->getSheets(), UNO_QUERY_THROW);
+    Reference<css::table::XCellRange> sheet(sheets->getByIndex(0), UNO_QUERY_THROW);
+    css::table::BorderLine line;
+    line.OuterLineWidth = 26;
+    for (int row = 0; row < 200; ++row)
+        for (int column = 0; column < 20; ++column) {
+            Reference<css::table::XCell> cell = sheet->getCellByPosition(column, row);
+            Reference<css::text::XTextRange>(cell, UNO_QUERY_THROW)
+                ->setString("r" + rtl::OUString::number(row) + "c" + rtl::OUString::number(column));
+            Reference<css::beans::XPropertySet> properties(cell, UNO_QUERY_THROW);
+            for (const char* side : {"LeftBorder", "RightBorder", "TopBorder", "BottomBorder"})
+                properties->setPropertyValue(rtl::OUString::createFromAscii(side), Any(line));
+        }
+    for (int row = 2; row < 200; row += 10)
+        Reference<css::util::XMergeable>(sheet->getCellRangeByPosition(2, row, 3, row + 1), UNO_QUERY_THROW)
+            ->merge(true);
+}
+
+// The range of the size on the office's clipboard, as a user copies it.
+void copy(int size) {
+    if (copiedSize == size) return;
+    Reference<css::frame::XModel> model(workbook, UNO_QUERY_THROW);
+    Reference<css::container::XIndexAccess> sheets(workbook->getSheets(), UNO_QUERY_THROW);
+    Reference<css::table::XCellRange> sheet(sheets->getByIndex(0), UNO_QUERY_THROW);
+    Reference<css::frame::XController> controller = model->getCurrentController();
+    Reference<css::view::XSelectionSupplier>(controller, UNO_QUERY_THROW)
+        ->select(Any(sheet->getCellRangeByPosition(0, 0, kSizes[size].columns - 1, kSizes[size].rows - 1)));
+    dispatch(controller->getFrame(), ".uno:Copy");
+    copiedSize = size;
+}
+
+void reset() {
+    grid::resetRunState<char16_t>();
+    grid::resetCalcSession();
+    grid::resetSettings<char16_t>();
+}
+
+void Capture(benchmark::State& state) {
+    const int size = int(state.range(0));
+    copy(size);
+    grid::FakeMessageBox boxes;
+    for (auto _ : state) {
+        reset();
+        if (grid::RunCalcCapture<char16_t>() != grid::kOk) state.SkipWithError("the capture failed");
+        grid::ReleaseCellGrid<char16_t>();
+    }
+    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
+}
+
+void Conversion(benchmark::State& state) {
+    const int size = int(state.range(0));
+    copy(size);
+    grid::FakeMessageBox boxes;
+    grid::FakeClipboard clipboard;
+    for (auto _ : state) {
+        reset();
+        grid::settings<char16_t>().clipWaitCount = 1;
+        clipboard.clear();
+        clipboard.putText("cells");
+        clipboard.put(grid::kFormatSylk, "ID;PCALCOOO32");
+        if (grid::runConversion<char16_t>() != grid::kOk) state.SkipWithError("the conversion failed");
+        grid::ReleaseCellGrid<char16_t>();
+    }
+    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
+}
+
+// The Invocation requests of the capture, in its order: each object wrapped in the office, each
+// member looked up once for the objects reached the same way (its kind), then read or called.
+using Kind = std::set<std::string>;
+struct Invoked {
+    Any object;
+    Reference<css::script::XInvocation2> invocation;
+    Kind& kind;
+    static inline Reference<css::lang::XSingleServiceFactory> factory;
+
+    Invoked(const Any& value, Kind& of)
+        : object(value),
+          invocation(factory->createInstanceWithArguments(Sequence<Any>(&value, 1)), UNO_QUERY_THROW),
+          kind(of) {}
+    rtl::OUString member(const char* name) {
+        const rtl::OUString member = rtl::OUString::createFromAscii(name);
+        if (kind.insert(name).second) invocation->getInfoForName(member, true);
+        return member;
+    }
+    Any get(const char* name) { return invocation->getValue(member(name)); }
+    Any call(const char* name, const Sequence<Any>& arguments = {}) {
+        Sequence<sal_Int16> outIndices;
+        Sequence<Any> outValues;
+        return invocation->invoke(member(name), arguments, outIndices, outValues);
+    }
+};
+
+// A hidden document with the clipboard pasted at A1, as the capture makes it.
+Reference<css::lang::XComponent> pastedDocument() {
+    const css::beans::PropertyValue hidden = property("Hidden", Any(true));
+    Reference<css::lang::XComponent> document =
+        desktop->loadComponentFromURL("private:factory/scalc", "_blank", 0, Sequence<css::beans::PropertyValue>(&hidden, 1));
+    Reference<css::frame::XFrame> frame =
+        Reference<css::frame::XModel>(document, UNO_QUERY_THROW)->getCurrentController()->getFrame();
+    const css::beans::PropertyValue toPoint = property("ToPoint", Any(rtl::OUString("$A$1")));
+    dispatch(frame, ".uno:GoToCell", Sequence<css::beans::PropertyValue>(&toPoint, 1));
+    const css::beans::PropertyValue flags = property("Flags", Any(rtl::OUString("SVDNT")));
+    dispatch(frame, ".uno:Paste", Sequence<css::beans::PropertyValue>(&flags, 1));
+    return document;
+}
+
+void Invocation(benchmark::State& state) {
+    const int size = int(state.range(0));
+    copy(size);
+    for (auto _ : state) {
+        Reference<css::lang::XComponent> document = pastedDocument();
+        Kind ofModel, ofSheets, ofSelection, ofColumns, ofRows, ofCells, ofSheet, ofCursors;
+        Invoked model{Any(document), ofModel};
+        Invoked sheets{model.get("Sheets"), ofSheets};
+        Invoked selection{model.get("CurrentSelection"), ofSelection};
+        const sal_Int32 columns = Invoked{selection.get("Columns"), ofColumns}.call("getCount").get<sal_Int32>();
+        const sal_Int32 rows = Invoked{selection.get("Rows"), ofRows}.call("getCount").get<sal_Int32>();
+        for (sal_Int32 row = 0; row < rows; ++row)
+            for (sal_Int32 column = 0; column < columns; ++column) {
+                const Any at[] = {Any(column), Any(row)};
+                Invoked cell{selection.call("getCellByPosition", Sequence<Any>(at, 2)), ofCells};
+                benchmark::DoNotOptimize(cell.call("getString"));
+                for (const char* name : {"HoriJustify", "VertJustify", "CharColor", "CharHeight", "CharWeight",
+                                         "CharUnderline", "CharStrikeout", "CharPosture", "CellBackColor"})
+                    benchmark::DoNotOptimize(cell.get(name));
+                for (const char* side : {"LeftBorder", "RightBorder", "TopBorder", "BottomBorder"})
+                    benchmark::DoNotOptimize(cell.get(side).get<css::table::BorderLine>().OuterLineWidth);
+                const Any first(sal_Int32(0));
+                Invoked sheet{sheets.call("getByIndex", Sequence<Any>(&first, 1)), ofSheet};
+                Invoked cursor{sheet.call("createCursorByRange", Sequence<Any>(&cell.object, 1)), ofCursors};
+                cursor.call("collapseToMergedArea");
+                benchmark::DoNotOptimize(cursor.get("RangeAddress"));
+            }
+        Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(false);
+    }
+    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
+}
+
+// The same reads through the typed interfaces.
+void TypedCalls(benchmark::State& state) {
+    const int size = int(state.range(0));
+    copy(size);
+    for (auto _ : state) {
+        Reference<css::lang::XComponent> document = pastedDocument();
+        Reference<css::frame::XModel> model(document, UNO_QUERY_THROW);
+        Reference<css::container::XIndexAccess> sheets(
+            Reference<css::sheet::XSpreadsheetDocument>(document, UNO_QUERY_THROW)->getSheets(), UNO_QUERY_THROW);
+        Reference<css::table::XCellRange> selection(model->getCurrentSelection(), UNO_QUERY_THROW);
+        Reference<css::table::XColumnRowRange> lines(selection, UNO_QUERY_THROW);
+        const sal_Int32 columns = lines->getColumns()->getCount(), rows = lines->getRows()->getCount();
+        for (sal_Int32 row = 0; row < rows; ++row)
+            for (sal_Int32 column = 0; column < columns; ++column) {
+                Reference<css::table::XCell> cell = selection->getCellByPosition(column, row);
+                benchmark::DoNotOptimize(Reference<css::text::XTextRange>(cell, UNO_QUERY_THROW)->getString());
+                Reference<css::beans::XPropertySet> properties(cell, UNO_QUERY_THROW);
+                for (const char* name : {"HoriJustify", "VertJustify", "CharColor", "CharHeight", "CharWeight",
+                                         "CharUnderline", "CharStrikeout", "CharPosture", "CellBackColor"})
+                    benchmark::DoNotOptimize(properties->getPropertyValue(rtl::OUString::createFromAscii(name)));
+                for (const char* side : {"LeftBorder", "RightBorder", "TopBorder", "BottomBorder"})
+                    benchmark::DoNotOptimize(properties->getPropertyValue(rtl::OUString::createFromAscii(side))
+                                                 .get<css::table::BorderLine>()
+                                                 .OuterLineWidth);
+                Reference<css::sheet::XSpreadsheet> sheet(sheets->getByIndex(0), UNO_QUERY_THROW);
+                Reference<css::sheet::XSheetCellCursor> cursor =
+                    sheet->createCursorByRange(Reference<css::sheet::XSheetCellRange>(cell, UNO_QUERY_THROW));
+                cursor->collapseToMergedArea();
+                benchmark::DoNotOptimize(
+                    Reference<css::sheet::XCellRangeAddressable>(cursor, UNO_QUERY_THROW)->getRangeAddress());
+            }
+        Reference<css::util::XCloseable>(document, UNO_QUERY_THROW)->close(false);
+    }
+    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
+}
+
+void sizes(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgName("size")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+}
+BENCHMARK(Capture)->Apply(sizes);
+BENCHMARK(Conversion)->Apply(sizes);
+BENCHMARK(Invocation)->Apply(sizes);
+BENCHMARK(TypedCalls)->Apply(sizes);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (!grid::serveCalcThroughUno()) {
+        std::fprintf(stderr, "bench_calc: no LibreOffice found\n");
+        return 1;
+    }
+    try {
+        Reference<css::uno::XComponentContext> local = grid::uno::startLocalUno("/usr/lib/libreoffice/program");
+        const rtl::OUString url = "uno:pipe,name=" + rtl::OUString::createFromAscii(grid::calcPipeName().c_str()) +
+                                  ";urp;StarOffice.ComponentContext";
+        office.set(css::bridge::UnoUrlResolver::create(local)->resolve(url), UNO_QUERY_THROW);
+        manager.set(office->getServiceManager(), UNO_QUERY_THROW);
+        desktop.set(manager->createInstance("com.sun.star.frame.Desktop"), UNO_QUERY_THROW);
+        Invoked::factory.set(manager->createInstance("com.sun.star.script.Invocation"), UNO_QUERY_THROW);
+        makeWorkbook();
+    } catch (const css::uno::Exception& failure) {
+        std::fprintf(stderr, "bench_calc: no office accepts on the pipe: %s\n",
+                     rtl::OUStringToOString(failure.Message, RTL_TEXTENCODING_UTF8).getStr());
+        return 1;
+    }
+    std::printf("sizes: 0 = 10 x 10, 1 = 50 rows x 20, 2 = 200 rows x 20 (items are cells)\n");
+    {
+        // As a program run does it: the connection is made by its first capture.
+        copy(0);
+        grid::FakeMessageBox boxes;
+        reset();
+        const auto start = std::chrono::steady_clock::now();
+        const bool captured = grid::RunCalcCapture<char16_t>() == grid::kOk;
+        const auto took = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start);
+        grid::ReleaseCellGrid<char16_t>();
+        std::printf("first capture of 10 x 10 in this process, connecting to the office: %.0f ms%s\n", took.count(),
+                    captured ? "" : " (failed)");
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    Reference<css::util::XCloseable>(workbook, UNO_QUERY_THROW)->close(false);
+    // Every reference into the office goes before the connection does.
+    workbook.clear();
+    desktop.clear();
+    Invoked::factory.clear();
+    manager.clear();
+    office.clear();
+    grid::endCalcConnection();
+    return 0;
+}
