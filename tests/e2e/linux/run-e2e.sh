@@ -2,7 +2,8 @@
 # End-to-end tests of the Linux programs gridweave and gridquill on a private virtual display:
 # another program (xclip) puts text on the clipboard, the program runs from a fresh folder, its
 # message dialogs are answered with the keyboard as a user would (xdotool), and the clipboard is
-# read after the program has ended, when the markup must still be there. Prints one line per case
+# read after the program has ended, when the markup must still be there: served by the keeper
+# the program leaves behind, or, in the last case, by a clipboard manager (tests/tools). Prints one line per case
 # and "e2e-linux: N passed, M failed"; exits non-zero on any failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
@@ -45,6 +46,11 @@ case_() {
     for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
     if kill -0 "$pid" 2>/dev/null; then ok=0; kill "$pid"; fi
     wait "$pid" 2>/dev/null
+    # With a clipboard manager running, it holds the markup now and no keeper was started.
+    if [ -n "${manager_log:-}" ]; then
+        grep -q '^saved' "$manager_log" || { ok=0; echo "    the clipboard manager got nothing"; }
+        ! pgrep -f "^$dir/grid-clipboard-keeper" >/dev/null || { ok=0; echo "    a keeper was started"; }
+    fi
     local actual
     actual=$(timeout 5 xclip -selection clipboard -o 2>/dev/null)
     [ "$actual" = "$(printf '%b' "$expected")" ] || ok=0
@@ -66,6 +72,17 @@ case_ text gridquill '[Param]\ncell_sep=|\n' 'a\t日本\n' "Return Return" '|a|�
 case_ cancel gridweave '[Param]\nhtmlversion=4\n' 'keep\tthis\n' "Escape Return" 'keep\tthis\n'
 # No settings file: the message about it first, then the defaults (HTML5 in gridweave).
 case_ no-settings gridquill - 'x\n' "Return Return Return" 'x\r\n'
+
+# With a clipboard manager on the display, the markup is handed to it when the program ends.
+manager_log="$work/clipboard-manager.log"
+mkdir -p "$work"
+"$build/tests/clipboard-manager" > "$manager_log" 2>&1 &
+manager=$!
+started+=("$manager")
+for _ in $(seq 50); do grep -q managing "$manager_log" && break; sleep 0.1; done
+case_ manager gridquill '[Param]\ncell_sep=|\n' 'kept\tby\tmanager\n' "Return Return" '|kept|by|manager|\r\n'
+kill "$manager" 2>/dev/null
+manager_log=""
 
 echo "e2e-linux: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
