@@ -2,9 +2,9 @@
 # End-to-end tests of the Linux programs gridweave and gridquill on a private virtual display:
 # another program (xclip) puts text on the clipboard, the program runs from a fresh folder, its
 # message dialogs are answered with the keyboard as a user would (xdotool), and the clipboard is
-# read after the program has ended, when the markup must still be there: served by the keeper
-# the program leaves behind, or, in the last case, by a clipboard manager (tests/tools). Prints one line per case
-# and "e2e-linux: N passed, M failed"; exits non-zero on any failure.
+# read after the program has ended, when the markup must still be there: served by the keeper the
+# program leaves behind, or, in the last case, by a clipboard manager (tests/tools). Prints one
+# line per case and "e2e-linux: N passed, M failed"; exits non-zero on any failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
 build="$root/build/linux"
