@@ -52,7 +52,8 @@ failed=0
 
 # case NAME PROGRAM SETTINGS COPY KEYS [ENV...]: COPY is a range of the workbook or "text:TEXT"
 # for text that another program (xclip) offers; KEYS answer the
-# dialogs in turn; ENV are settings of the program's environment. The expected markup is in
+# dialogs in turn; ENV are settings of the program's environment (after the test office's profile,
+# so that they may name another). The expected markup is in
 # expected/NAME, or, for the names "...-unchanged", the clipboard as it was before the run.
 case_() {
     local name=$1 program=$2 settings=$3 copy=$4 keys=$5
@@ -72,7 +73,7 @@ case_() {
     esac
     local before
     before=$(timeout 5 xclip -selection clipboard -o 2>/dev/null)
-    env "$@" UserInstallation="$profile" "$dir/$program" > "$dir/output.log" 2>&1 &
+    env UserInstallation="$profile" "$@" "$dir/$program" > "$dir/output.log" 2>&1 &
     local pid=$!
     started+=("$pid")
     local ok=1
@@ -112,6 +113,21 @@ printf '#!/bin/sh\nexit 1\n' > "$work/failing-office/soffice"
 chmod +x "$work/failing-office/soffice"
 case_ failing-office-unchanged gridweave "$html5" A1:B2 "Return" UNO_PATH="$work/failing-office"
 
+# No office accepts on the programs' pipe and none runs with the profile given: the program starts
+# one (with a profile of its own here), which reads the cells from the test office's clipboard.
+# That office is ended again, by its ids, so that the later runs find the test office running and
+# have it accept on the pipe.
+case_ html5-formatting-started-office gridweave "$html5" A1:D4 "Return" UserInstallation="file://$work/started-profile"
+end_started_office() {
+    local pid child
+    for pid in $(pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);"); do
+        for child in $(pgrep -P "$pid"); do kill "$child" 2>/dev/null; done
+        kill "$pid" 2>/dev/null
+    done
+    for _ in $(seq 100); do pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);" >/dev/null || return 0; sleep 0.1; done
+}
+end_started_office
+
 # Texts, type faces, sizes, colours, the Japanese text, the line break and the three kinds of line.
 case_ legacy-formatting gridweave "$legacy" A1:D4 "Return"
 case_ html5-formatting gridweave "$html5" A1:D4 "Return"
@@ -130,10 +146,20 @@ case_ wiki-alignments gridquill "$wiki" A6:F7 "Return Return"
 case_ cancel-unchanged gridweave "$html5" A6:F7 "Escape Return"
 # Without LibreOffice to be found (no UNO_PATH, no soffice on the PATH): Calc could not be
 # started, and the clipboard keeps the cells.
-case_ no-office-unchanged gridquill "$wiki" A1:B2 "Return" -u UNO_PATH PATH=/nonexistent
+case_ no-office-unchanged gridquill "$wiki" A1:B2 "Return" UNO_PATH= PATH=/nonexistent
 # Text from another program, with the office running: the plain-text way, with its question on
 # lines.
 case_ other-program-text gridweave "$legacy" 'text:one\ttwo\n三\tfour\n' "Return Return"
+
+# The running test office took every later request over: no office of the programs' own is left.
+if pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);" >/dev/null; then
+    failed=$((failed + 1))
+    echo "e2e-calc: reuse of the running office FAILED (the programs started one)"
+    end_started_office
+else
+    passed=$((passed + 1))
+    echo "e2e-calc: running office reused ok"
+fi
 
 echo "e2e-calc: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
