@@ -426,7 +426,8 @@ StatusCode capture() {
     }
 
     progressWindowPort().setProgress(90);
-    ReleaseAutomation<Ch>(1);
+    // A failed close has released the grid along with the session: the capture failed.
+    if (ReleaseAutomation<Ch>(1) != kOk) return kAutomationFailed;
     if (cancelRequested<Ch>()) {
         showMessage<Ch>(3);
         ReleaseCellGrid<Ch>();

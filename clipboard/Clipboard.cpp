@@ -142,11 +142,8 @@ StatusCode writeClipboard(const Ch* text) {
         showMessage<Ch>(16);
         return kFailedReported;
     }
-    if (!clipboard.empty()) {
-        clipboard.close();
-        showMessage<Ch>(17);
-        return kFailedReported;
-    }
+    // The markup is put into its block before the clipboard is emptied, so that a failure on the
+    // way leaves the user's data where it was.
     const size_t length = textLength(text);
     size_t size;
     if constexpr (sizeof(Ch) == 1) {
@@ -178,6 +175,12 @@ StatusCode writeClipboard(const Ch* text) {
         clipboard.globalFree(block);
         showMessage<Ch>(13);
         return kNoMemory;
+    }
+    if (!clipboard.empty()) {
+        clipboard.close();
+        clipboard.globalFree(block);
+        showMessage<Ch>(17);
+        return kFailedReported;
     }
     if (!clipboard.setData(kOwnFormat<Ch>, block)) {
         clipboard.close();

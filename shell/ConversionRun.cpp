@@ -13,13 +13,7 @@
 #include "wiki/WikiWriter.h"
 
 namespace grid {
-namespace {
 
-template <class Ch> StatusCode writeMarkup();
-template <> StatusCode writeMarkup<char16_t>() { return WriteHtmlTable(); }
-template <> StatusCode writeMarkup<char>() { return WriteWikiTable(); }
-
-// The message for a Calc capture that failed, by how far the session got.
 MessageCode captureFailureMessage(int32_t stage) {
     switch (stage) {
         case 0: return 0;
@@ -29,6 +23,12 @@ MessageCode captureFailureMessage(int32_t stage) {
         default: return 5;
     }
 }
+
+namespace {
+
+template <class Ch> StatusCode writeMarkup();
+template <> StatusCode writeMarkup<char16_t>() { return WriteHtmlTable(); }
+template <> StatusCode writeMarkup<char>() { return WriteWikiTable(); }
 
 template <class Ch>
 StatusCode capture() {

@@ -3,6 +3,7 @@
 // told how it went. It runs once, on the worker thread of the progress window.
 #include <cstdint>
 
+#include "core/Messages.h"
 #include "core/Status.h"
 #include "platform/Clock.h"
 
@@ -15,6 +16,9 @@ template <class Ch> StatusCode runConversion();
 // The plain-text path: asks whether to put borders on all cells, then builds the grid from the
 // clipboard text. 0, 101, 102 or 120.
 template <class Ch> StatusCode capturePlainText();
+
+// The message for a Calc capture that failed, by how far the session got (0: none).
+MessageCode captureFailureMessage(int32_t stage);
 
 // Whole seconds between two local times, across one midnight at most.
 void elapsedTime(const LocalTime& start, const LocalTime& end, int32_t& minutes, int32_t& seconds);

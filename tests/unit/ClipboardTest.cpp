@@ -215,9 +215,10 @@ TYPED_TEST(ClipboardTest, WriteFailures) {
     const Case cases[] = {
         {ClipboardCall::open, kFailedReported, 16, true, false},
         {ClipboardCall::empty, kFailedReported, 17, true, false},
-        {ClipboardCall::globalAlloc, kNoMemory, 12, false, false},
-        {ClipboardCall::globalLock, kNoMemory, 13, false, false},
-        {ClipboardCall::globalUnlock, kNoMemory, 13, false, false},
+        // The block is filled before the clipboard is emptied.
+        {ClipboardCall::globalAlloc, kNoMemory, 12, true, false},
+        {ClipboardCall::globalLock, kNoMemory, 13, true, false},
+        {ClipboardCall::globalUnlock, kNoMemory, 13, true, false},
         {ClipboardCall::setData, kFailedReported, 18, false, false},
         {ClipboardCall::close, kFailedReported, 19, false, true},
     };
