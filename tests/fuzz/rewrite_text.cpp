@@ -1,0 +1,39 @@
+// RewriteCellText with up to five arbitrary entries (pattern, replacement, mode) on any text.
+#include <cstring>
+
+#include "core/Settings.h"
+#include "wiki/TextSubstitution.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+namespace {
+
+void fill(grid::MarkupTemplate& markup, const std::string& text) {
+    markup = {};
+    std::memcpy(markup.text, text.data(), text.size());
+    markup.text[text.size()] = 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    grid::fuzz::installQuietPorts();
+    grid::fuzz::Input input(data, size);
+    grid::Settings<char>& settings = grid::settings<char>();
+    const int count = input.byte() % 6;
+    settings.substitutionCount = 0;
+    for (int i = 0; i < count; ++i) {
+        grid::SubstitutionEntry& entry = settings.substitutions[i];
+        fill(entry.pattern, input.text<char>(100));
+        fill(entry.replacement, input.text<char>(100));
+        fill(entry.mode, input.byte() & 1 ? "all" : "");
+        if (entry.pattern.text[0] == 0) break;
+        settings.substitutionCount = i + 1;
+    }
+    const std::string text = input.rest<char>();
+    grid::TextBuffer<char> rewritten{};
+    if (grid::InitTextBuffer(rewritten, 100) != grid::kOk) return 0;
+    grid::RewriteCellText(rewritten, text.c_str());
+    if (rewritten.data && int32_t(std::strlen(rewritten.data)) > rewritten.capacity) __builtin_trap();
+    grid::FreeTextBuffer(rewritten);
+    return 0;
+}
