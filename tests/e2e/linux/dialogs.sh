@@ -30,3 +30,12 @@ answer() {
     done
     return 1
 }
+
+# Waits up to TENTHS tenths of a second (default 100) for the program PID to end; false, with the
+# program ended, when it is still running then.
+wait_for_end() {
+    local pid=$1 tenths=${2:-100}
+    for _ in $(seq $((tenths * 2))); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.05; done
+    kill "$pid" 2>/dev/null
+    return 1
+}

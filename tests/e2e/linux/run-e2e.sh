@@ -43,8 +43,7 @@ case_() {
     started+=("$pid")
     local ok=1
     for key in $keys; do answer "$key" || { ok=0; break; }; done
-    for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    if kill -0 "$pid" 2>/dev/null; then ok=0; kill "$pid"; fi
+    wait_for_end "$pid" || ok=0
     wait "$pid" 2>/dev/null
     # With a clipboard manager running, it holds the markup now and no keeper was started.
     if [ -n "${manager_log:-}" ]; then
