@@ -3,6 +3,7 @@
 # and copies ranges of it to the clipboard. Runs under Debian's python3, which has the uno module.
 #   calc.py PIPE wait                  until the office accepts on the pipe
 #   calc.py PIPE workbook FILE         writes the test workbook to FILE (.ods)
+#   calc.py PIPE sample FILE           writes the sample workbook of the demo to FILE (.ods)
 #   calc.py PIPE copy FILE RANGE       opens FILE (once), selects RANGE and copies it
 #   calc.py PIPE quit                  ends the office
 import sys
@@ -115,6 +116,54 @@ def make_workbook(context, path):
         sheet.getCellRangeByName(area).merge(True)
         cell(area.split(":")[0]).String = text
 
+    # A16:C16 characters that wiki table syntaxes read as markup.
+    for c, text in enumerate(["a|b", "2^3", "plain"]):
+        sheet.getCellByPosition(c, 15).String = text
+
+    document.storeToURL(uno.systemPathToFileUrl(path), (prop("FilterName", "calc8"),))
+    document.close(True)
+
+
+def make_sample(context, path):
+    """A small price list: a merged title, a header row, lines, colours, Japanese names and a sum."""
+    desktop = desktop_of(context)
+    document = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
+    sheet = document.Sheets.getByIndex(0)
+    cell = sheet.getCellRangeByName
+    rows = [["Fruit", "品名", "Boxes", "Price"],
+            ["Apple", "りんご", 3, 120],
+            ["Pear", "梨", 2, 150],
+            ["Grapes", "ぶどう", 1, 480]]
+    for r, row in enumerate(rows):
+        for c, value in enumerate(row):
+            target = sheet.getCellByPosition(c, r + 1)
+            if isinstance(value, str):
+                target.String = value
+            else:
+                target.Value = value
+                target.HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "RIGHT")
+    cell("A1").String = "Fruit prices / 果物の値段"
+    cell("A1:D1").merge(True)
+    cell("A1").CharHeight = 14
+    cell("A1").CharWeight = BOLD
+    cell("A1").HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "CENTER")
+    cell("A1").CellBackColor = 0xDDEEFF
+    header = cell("A2:D2")
+    header.CharWeight = BOLD
+    header.CellBackColor = 0xEEEEEE
+    header.HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "CENTER")
+    cell("A6").String = "Total"
+    cell("A6:C6").merge(True)
+    cell("A6").CharPosture = ITALIC
+    cell("A6").HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "RIGHT")
+    cell("D6").Formula = "=SUMPRODUCT(C3:C5;D3:D5)"
+    cell("D6").CharWeight = BOLD
+    cell("D6").CharColor = 0xC00000
+    cell("D6").HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "RIGHT")
+    cell("A3:D6").VertJustify = CellVertJustify2.CENTER
+    for r in range(0, 6):
+        for c in range(0, 4):
+            all_sides(sheet.getCellByPosition(c, r), line(26, 0x336699))
     document.storeToURL(uno.systemPathToFileUrl(path), (prop("FilterName", "calc8"),))
     document.close(True)
 
@@ -150,6 +199,8 @@ def main():
     context = connect(pipe, attempts=40)
     if command == "workbook":
         make_workbook(context, sys.argv[3])
+    elif command == "sample":
+        make_sample(context, sys.argv[3])
     elif command == "copy":
         copy_range(context, sys.argv[3], sys.argv[4])
     elif command == "quit":

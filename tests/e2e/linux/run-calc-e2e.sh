@@ -28,12 +28,7 @@ profile="file://$work/office-profile"
 pipe="grid-e2e-$$"
 started=()
 cleanup() {
-    local pid
-    for pid in "${started[@]}"; do
-        # The office's launcher and the office process it started.
-        for child in $(pgrep -P "$pid" 2>/dev/null); do kill "$child" 2>/dev/null; done
-        kill "$pid" 2>/dev/null
-    done
+    end_process_tree "${started[@]}"
     pkill -f "^$work/.*/grid-clipboard-keeper" 2>/dev/null
     kill "$display_pid" 2>/dev/null
 }
@@ -50,7 +45,8 @@ source "$root/tests/e2e/linux/dialogs.sh"
 passed=0
 failed=0
 
-# case NAME PROGRAM SETTINGS COPY KEYS [ENV...]: COPY is a range of the workbook or "text:TEXT"
+# case NAME PROGRAM SETTINGS COPY KEYS [ENV...]: SETTINGS is the text of the settings file or
+# "file:PATH" for a file of the repository; COPY is a range of the workbook or "text:TEXT"
 # for text that another program (xclip) offers; KEYS answer the
 # dialogs in turn; ENV are settings of the program's environment (after the test office's profile,
 # so that they may name another). The expected markup is in
@@ -62,7 +58,10 @@ case_() {
     local dir="$work/$name"
     mkdir -p "$dir"
     cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
-    printf '%b' "$settings" > "$dir/${caption}.ini"
+    case "$settings" in
+        file:*) cp "$root/${settings#file:}" "$dir/${caption}.ini" ;;
+        *) printf '%b' "$settings" > "$dir/${caption}.ini" ;;
+    esac
     case "$copy" in
         text:*)
             printf '%b' "${copy#text:}" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
@@ -78,8 +77,7 @@ case_() {
     started+=("$pid")
     local ok=1
     for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
-    for _ in $(seq 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-    if kill -0 "$pid" 2>/dev/null; then ok=0; echo "    the program did not end"; kill "$pid"; fi
+    wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
     wait "$pid" 2>/dev/null
     timeout 5 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
     if [ "$record" -eq 1 ] && [ "${name%-unchanged}" = "$name" ]; then
@@ -119,11 +117,7 @@ case_ failing-office-unchanged gridweave "$html5" A1:B2 "Return" UNO_PATH="$work
 # have it accept on the pipe.
 case_ html5-formatting-started-office gridweave "$html5" A1:D4 "Return" UserInstallation="file://$work/started-profile"
 end_started_office() {
-    local pid child
-    for pid in $(pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);"); do
-        for child in $(pgrep -P "$pid"); do kill "$child" 2>/dev/null; done
-        kill "$pid" 2>/dev/null
-    done
+    end_process_tree $(pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);")
     for _ in $(seq 100); do pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);" >/dev/null || return 0; sleep 0.1; done
 }
 end_started_office
@@ -150,6 +144,17 @@ case_ no-office-unchanged gridquill "$wiki" A1:B2 "Return" UNO_PATH= PATH=/nonex
 # Text from another program, with the office running: the plain-text way, with its question on
 # lines.
 case_ other-program-text gridweave "$legacy" 'text:one\ttwo\n三\tfour\n' "Return Return"
+
+# The sample settings files, each on the formatted cells and on every alignment: the markup each
+# wiki syntax expects (merged areas are beyond these syntaxes, as the README says).
+for preset in legacy html5; do
+    case_ "example-$preset-formatting" gridweave "file:examples/gridweave/$preset/Gridweave.ini" A1:D4 "Return"
+done
+for preset in pukiwiki dokuwiki textile; do
+    case_ "example-$preset-formatting" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A1:D4 "Return"
+    case_ "example-$preset-alignments" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A6:F7 "Return Return"
+    case_ "example-$preset-markup-characters" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A16:C16 "Return Return"
+done
 
 # The running test office took every later request over: no office of the programs' own is left.
 if pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);" >/dev/null; then
