@@ -76,14 +76,12 @@ std::string findOffice() {
 
 rtl::OUString fromUtf8(const std::string& text) { return rtl::OStringToOUString(text.c_str(), RTL_TEXTENCODING_UTF8); }
 
-
-
 // Asks the office to accept on the pipe: a running office of the user's profile gets the request
 // from the new process, which then ends; otherwise the new process is the office. Returns the
 // process, or 0 when it could not be started.
 pid_t startOffice() {
     const std::string program = officeProgramDirectory + "/soffice";
-    const std::string accept = "--accept=pipe,name=" + calcPipeName() + ";urp;StarOffice.ComponentContext";
+    const std::string accept = "--accept=" + calcConnectionDescription();
     char* const arguments[] = {const_cast<char*>(program.c_str()), const_cast<char*>("--nologo"),
                                const_cast<char*>("--nodefault"), const_cast<char*>("--norestore"),
                                const_cast<char*>(accept.c_str()), nullptr};
@@ -117,7 +115,7 @@ HRESULT connect() {
         // The local services: Invocation for structs, reflection, the connection.
         if (!localContext.is()) localContext = uno::startLocalUno(officeProgramDirectory);
         Reference<css::bridge::XUnoUrlResolver> resolver = css::bridge::UnoUrlResolver::create(localContext);
-        const rtl::OUString url = fromUtf8("uno:pipe,name=" + calcPipeName() + ";urp;StarOffice.ComponentContext");
+        const rtl::OUString url = fromUtf8("uno:" + calcConnectionDescription());
         Reference<css::uno::XInterface> office;
         try {
             office = resolver->resolve(url);
@@ -162,6 +160,10 @@ HRESULT createServiceManager(IDispatch** object) {
 
 // One pipe per user: the office that accepts on it serves every later run too.
 std::string calcPipeName() { return "grid-calc-" + std::to_string(getuid()); }
+
+std::string calcConnectionDescription() { return "pipe,name=" + calcPipeName() + ";urp;StarOffice.ComponentContext"; }
+
+const std::string& calcOfficeDirectory() { return officeProgramDirectory; }
 
 bool serveCalcThroughUno() {
     officeProgramDirectory = findOffice();

@@ -13,6 +13,13 @@ bool serveCalcThroughUno();
 // The pipe the office is asked to accept on; one per user.
 std::string calcPipeName();
 
+// The office's side of the connection: what it accepts ("--accept=" and this) and what is
+// resolved ("uno:" and this).
+std::string calcConnectionDescription();
+
+// The folder of the soffice that serveCalcThroughUno found; empty before, or without one.
+const std::string& calcOfficeDirectory();
+
 // Closes the connection, if a run made one. The office goes on running.
 void endCalcConnection();
 

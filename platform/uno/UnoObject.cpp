@@ -9,7 +9,6 @@
 #include <com/sun/star/beans/XExactName.hpp>
 #include <com/sun/star/beans/XMaterialHolder.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
-#include <com/sun/star/reflection/InvocationTargetException.hpp>
 #include <com/sun/star/reflection/XIdlClass.hpp>
 #include <com/sun/star/reflection/theCoreReflection.hpp>
 #include <com/sun/star/script/CannotConvertException.hpp>
@@ -20,7 +19,6 @@
 #include <rtl/bootstrap.hxx>
 #include <typelib/typedescription.h>
 #include <uno/any2.h>
-#include <uno/data.h>
 #include <uno/sequence2.h>
 
 namespace grid::uno {
@@ -92,9 +90,9 @@ public:
           wrapping_(wrapping),
           material_(material),
           invocation_(invocation),
-          serviceManager_(serviceManager),
-          isValue_(material.getValueTypeClass() != TypeClass::TypeClass_INTERFACE) {
-        if (isValue_) materialHolder_.set(invocation, css::uno::UNO_QUERY);
+          serviceManager_(serviceManager) {
+        if (material.getValueTypeClass() != TypeClass::TypeClass_INTERFACE)
+            materialHolder_.set(invocation, css::uno::UNO_QUERY);
     }
 
     // The struct as its members were last set; the interface as it was given.
@@ -268,7 +266,6 @@ private:
     Reference<css::beans::XMaterialHolder> materialHolder_;
     Reference<css::beans::XExactName> exactNames_;
     bool serviceManager_;
-    bool isValue_;
     std::vector<Member> members_;
 };
 
@@ -307,6 +304,14 @@ HRESULT arrayToAny(const SAFEARRAY* array, Any& out) {
         if (FAILED(converted)) return converted;
     }
     out <<= elements;
+    return S_OK;
+}
+
+// A string (or a type's name) as a BSTR of its own.
+HRESULT stringVariant(const rtl::OUString& text, VARIANT& out) {
+    out.bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.getStr()), UINT(text.getLength()));
+    if (!out.bstrVal) return E_OUTOFMEMORY;
+    out.vt = VT_BSTR;
     return S_OK;
 }
 
@@ -450,20 +455,8 @@ HRESULT anyToVariant(const UnoWrapping& wrapping, const Any& value, VARIANT& out
             return S_OK;
         case TypeClass::TypeClass_FLOAT: out.vt = VT_R4, out.fltVal = *static_cast<const float*>(data); return S_OK;
         case TypeClass::TypeClass_DOUBLE: out.vt = VT_R8, out.dblVal = *static_cast<const double*>(data); return S_OK;
-        case TypeClass::TypeClass_STRING: {
-            const rtl::OUString& text = *static_cast<const rtl::OUString*>(data);
-            out.bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.getStr()), UINT(text.getLength()));
-            if (!out.bstrVal) return E_OUTOFMEMORY;
-            out.vt = VT_BSTR;
-            return S_OK;
-        }
-        case TypeClass::TypeClass_TYPE: {
-            const rtl::OUString name = static_cast<const Type*>(data)->getTypeName();
-            out.bstrVal = SysAllocStringLen(reinterpret_cast<const OLECHAR*>(name.getStr()), UINT(name.getLength()));
-            if (!out.bstrVal) return E_OUTOFMEMORY;
-            out.vt = VT_BSTR;
-            return S_OK;
-        }
+        case TypeClass::TypeClass_STRING: return stringVariant(*static_cast<const rtl::OUString*>(data), out);
+        case TypeClass::TypeClass_TYPE: return stringVariant(static_cast<const Type*>(data)->getTypeName(), out);
         case TypeClass::TypeClass_INTERFACE:
             out.vt = VT_DISPATCH;
             out.pdispVal = nullptr;

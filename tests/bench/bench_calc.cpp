@@ -284,9 +284,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        Reference<css::uno::XComponentContext> local = grid::uno::startLocalUno("/usr/lib/libreoffice/program");
-        const rtl::OUString url = "uno:pipe,name=" + rtl::OUString::createFromAscii(grid::calcPipeName().c_str()) +
-                                  ";urp;StarOffice.ComponentContext";
+        // The bench's own requests go through a local runtime of their own, beside the program's.
+        Reference<css::uno::XComponentContext> local = grid::uno::startLocalUno(grid::calcOfficeDirectory());
+        const rtl::OUString url = rtl::OUString::createFromAscii(("uno:" + grid::calcConnectionDescription()).c_str());
         office.set(css::bridge::UnoUrlResolver::create(local)->resolve(url), UNO_QUERY_THROW);
         manager.set(office->getServiceManager(), UNO_QUERY_THROW);
         desktop.set(manager->createInstance("com.sun.star.frame.Desktop"), UNO_QUERY_THROW);
