@@ -60,8 +60,9 @@ protected:
         return list;
     }
 
-    // One run from a fresh start with the user's data on the clipboard.
-    StatusCode run(Source source) {
+    // One run from a fresh start with the user's data on the clipboard; `answers` are given to
+    // the message boxes in turn (the others are answered OK).
+    StatusCode run(Source source, const std::vector<int32_t>& answers = {}) {
         resetRunState<Ch>();
         resetCalcSession();
         clipboard.clear();
@@ -71,6 +72,7 @@ protected:
         initializedBefore = automation.initialized;
         uninitializedBefore = automation.uninitialized;
         this->boxes.clear();
+        for (int32_t answer : answers) this->boxes.answer({answer});
         clock.times.clear();
         return runConversion<Ch>();
     }
@@ -240,19 +242,9 @@ TYPED_TEST(WholeRunFaults, EveryMessageBoxAnsweredOtherwiseOrFailingInTurn) {
         ASSERT_GE(boxes, 1u);
         for (int32_t answer : {kAnswerCancel, int32_t(0)}) {
             for (size_t at = 0; at < boxes; ++at) {
-                this->boxes.clear();
                 std::vector<int32_t> script(at, kAnswerOk);
                 script.push_back(answer);
-                resetRunState<TypeParam>();
-                resetCalcSession();
-                this->clipboard.clear();
-                this->clipboard.putText("a\tb\r\nc\td\r\n");
-                if (source == Source::calc) this->clipboard.put(kFormatSylk, "ID;PCALCOOO32");
-                this->original = this->contents();
-                this->initializedBefore = this->automation.initialized;
-                this->uninitializedBefore = this->automation.uninitialized;
-                for (int32_t a : script) this->boxes.answer({a});
-                const StatusCode status = runConversion<TypeParam>();
+                const StatusCode status = this->run(source, script);
                 this->expectCleanEnd(status, markup,
                                      std::string(nameOf(source)) + ", box " + std::to_string(at) + " answered " +
                                          std::to_string(answer));
