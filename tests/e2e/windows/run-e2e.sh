@@ -23,7 +23,8 @@ winpath() { echo "Z:${1//\//\\}"; }
 hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n' | tr a-f A-F; }
 utf16hex() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE | od -An -tx1 | tr -d ' \n' | tr a-f A-F; }
 
-# case NAME PROGRAM SETTINGS(- for none) -- robot put arguments... -- robot run options...
+# case NAME PROGRAM SETTINGS(- for none, file:PATH for a file of the repository) -- robot put
+# arguments... -- robot run options...
 # Then the expected output on stdin: the robot's lines (boxes, exit) and the clipboard's dump.
 # A line ending in "*" matches any line that starts with what comes before it.
 case_() {
@@ -37,7 +38,11 @@ case_() {
     local dir="$work/$program-$name"
     rm -rf "$dir" && mkdir -p "$dir"
     cp "$build/$program.exe" "$dir/"
-    [ "$settings" = "-" ] || printf '%b' "$settings" > "$dir/$program.ini"
+    case "$settings" in
+        -) ;;
+        file:*) cp "$root/${settings#file:}" "$dir/$program.ini" ;;
+        *) printf '%b' "$settings" > "$dir/$program.ini" ;;
+    esac
     local expected actual
     expected=$(cat)
     {
@@ -165,6 +170,24 @@ $original
 text *
 EOF
 done
+
+# The sample wiki settings as the Windows program reads them (ASCII files, quoted values, comment
+# lines). Their rewrites of "|" stay commented out: the second byte of ポ (83 7C) must survive.
+W="box Gridquill for Windows"
+wikiText="1=$(hex $'a|b\t')837C0D0A00"
+while IFS=' ' read -r preset markup; do
+    case_ "example-$preset" Gridquill "file:examples/gridquill/$preset/Gridquill.ini" -- "$wikiText" -- --answer OK <<EOF
+$W | OK,Cancel | NothingWClass | $Q2
+$W | OK | NothingWClass | $DONE\n\n　経過時間 *
+exit 0
+unicode $markup\n
+text *
+EOF
+done <<'PRESETS'
+pukiwiki |BGCOLOR(#ffffff):COLOR(#000000):SIZE(10):LEFT:a|b|BGCOLOR(#ffffff):COLOR(#000000):SIZE(10):LEFT:ポ|
+dokuwiki |a|b|ポ|
+textile |~{background-color:#ffffff;color:#000000;font-size:10pt}<. a|b|~{background-color:#ffffff;color:#000000;font-size:10pt}<. ポ|
+PRESETS
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
