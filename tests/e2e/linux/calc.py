@@ -59,10 +59,18 @@ def all_sides(cell, border):
         setattr(cell, side, border)
 
 
+def new_hidden_sheet(context):
+    document = desktop_of(context).loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
+    return document, document.Sheets.getByIndex(0)
+
+
+def store_and_close(document, path):
+    document.storeToURL(uno.systemPathToFileUrl(path), (prop("FilterName", "calc8"),))
+    document.close(True)
+
+
 def make_workbook(context, path):
-    desktop = desktop_of(context)
-    document = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
-    sheet = document.Sheets.getByIndex(0)
+    document, sheet = new_hidden_sheet(context)
     cell = sheet.getCellRangeByName
 
     # A1:D4 texts, sizes and type faces, the Japanese text and the line break.
@@ -120,15 +128,12 @@ def make_workbook(context, path):
     for c, text in enumerate(["a|b", "2^3", "plain"]):
         sheet.getCellByPosition(c, 15).String = text
 
-    document.storeToURL(uno.systemPathToFileUrl(path), (prop("FilterName", "calc8"),))
-    document.close(True)
+    store_and_close(document, path)
 
 
 def make_sample(context, path):
     """A small price list: a merged title, a header row, lines, colours, Japanese names and a sum."""
-    desktop = desktop_of(context)
-    document = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
-    sheet = document.Sheets.getByIndex(0)
+    document, sheet = new_hidden_sheet(context)
     cell = sheet.getCellRangeByName
     rows = [["Fruit", "品名", "Boxes", "Price"],
             ["Apple", "りんご", 3, 120],
@@ -164,8 +169,7 @@ def make_sample(context, path):
     for r in range(0, 6):
         for c in range(0, 4):
             all_sides(sheet.getCellByPosition(c, r), line(26, 0x336699))
-    document.storeToURL(uno.systemPathToFileUrl(path), (prop("FilterName", "calc8"),))
-    document.close(True)
+    store_and_close(document, path)
 
 
 def dispatch(context, frame, command, arguments=()):
