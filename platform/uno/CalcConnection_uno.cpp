@@ -159,9 +159,9 @@ HRESULT createServiceManager(IDispatch** object) {
 }  // namespace
 
 // One pipe per user: the office that accepts on it serves every later run too.
-std::string calcPipeName() { return "grid-calc-" + std::to_string(getuid()); }
-
-std::string calcConnectionDescription() { return "pipe,name=" + calcPipeName() + ";urp;StarOffice.ComponentContext"; }
+std::string calcConnectionDescription() {
+    return "pipe,name=grid-calc-" + std::to_string(getuid()) + ";urp;StarOffice.ComponentContext";
+}
 
 const std::string& calcOfficeDirectory() { return officeProgramDirectory; }
 

@@ -10,11 +10,8 @@ namespace grid {
 // PATH); without one the ProgID stays unknown.
 bool serveCalcThroughUno();
 
-// The pipe the office is asked to accept on; one per user.
-std::string calcPipeName();
-
-// The office's side of the connection: what it accepts ("--accept=" and this) and what is
-// resolved ("uno:" and this).
+// The office's side of the connection, on a pipe of the user's own: what it accepts ("--accept="
+// and this) and what is resolved ("uno:" and this).
 std::string calcConnectionDescription();
 
 // The folder of the soffice that serveCalcThroughUno found; empty before, or without one.
