@@ -61,7 +61,12 @@ HRESULT currentFailure() {
 // get a kind of their own.
 struct ObjectKind {
     std::vector<InvocationInfo> members;
-    std::vector<std::pair<rtl::OUString, std::shared_ptr<ObjectKind>>> results;
+    struct Result {
+        rtl::OUString member;
+        Type type;
+        std::shared_ptr<ObjectKind> kind;
+    };
+    std::vector<Result> results;
 
     const InvocationInfo* member(const rtl::OUString& name) const {
         for (const InvocationInfo& info : members)
@@ -72,11 +77,10 @@ struct ObjectKind {
         const TypeClass type = value.getValueTypeClass();
         if (type != TypeClass::TypeClass_INTERFACE && type != TypeClass::TypeClass_STRUCT) return nullptr;
         if (value.getValueType() == cppu::UnoType<css::uno::XInterface>::get()) return nullptr;
-        const rtl::OUString key = memberName + " " + value.getValueTypeName();
-        for (auto& [name, kind] : results)
-            if (name == key) return kind;
-        results.emplace_back(key, std::make_shared<ObjectKind>());
-        return results.back().second;
+        for (const Result& result : results)
+            if (result.member == memberName && result.type == value.getValueType()) return result.kind;
+        results.push_back({memberName, value.getValueType(), std::make_shared<ObjectKind>()});
+        return results.back().kind;
     }
 };
 
