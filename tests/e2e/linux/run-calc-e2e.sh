@@ -34,10 +34,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-"$office_program/soffice" --norestore --nologo --nodefault "-env:UserInstallation=$profile" \
-    "--accept=pipe,name=$pipe;urp;" >"$work/office.log" 2>&1 &
-started+=("$!")
-calc wait || { echo "e2e-calc: the office did not start"; exit 1; }
+start_private_office "$profile" "$pipe" "$work/office.log"
+office_up=$?
+started+=("$office_pid")
+[ "$office_up" -eq 0 ] || { echo "e2e-calc: the office did not start"; exit 1; }
 book="$work/test-workbook.ods"
 calc workbook "$book" || { echo "e2e-calc: the test workbook could not be made"; exit 1; }
 
@@ -116,9 +116,11 @@ case_ failing-office-unchanged gridweave "$html5" A1:B2 "Return" UNO_PATH="$work
 # That office is ended again, by its ids, so that the later runs find the test office running and
 # have it accept on the pipe.
 case_ html5-formatting-started-office gridweave "$html5" A1:D4 "Return" UserInstallation="file://$work/started-profile"
+# An office that the programs started accepts on their pipe (a pattern for pgrep -f).
+programs_office="--accept=pipe,name=grid-calc-$(id -u);"
 end_started_office() {
-    end_process_tree $(pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);")
-    for _ in $(seq 100); do pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);" >/dev/null || return 0; sleep 0.1; done
+    end_process_tree $(pgrep -f -- "$programs_office")
+    for _ in $(seq 100); do pgrep -f -- "$programs_office" >/dev/null || return 0; sleep 0.1; done
 }
 end_started_office
 
@@ -159,7 +161,7 @@ for preset in pukiwiki dokuwiki textile; do
 done
 
 # The running test office took every later request over: no office of the programs' own is left.
-if pgrep -f -- "--accept=pipe,name=grid-calc-$(id -u);" >/dev/null; then
+if pgrep -f -- "$programs_office" >/dev/null; then
     failed=$((failed + 1))
     echo "e2e-calc: reuse of the running office FAILED (the programs started one)"
     end_started_office
