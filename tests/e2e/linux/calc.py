@@ -59,6 +59,11 @@ def all_sides(cell, border):
         setattr(cell, side, border)
 
 
+def hori_justify(name):
+    """The horizontal alignment of that name (STANDARD, LEFT, CENTER, RIGHT, BLOCK, REPEAT)."""
+    return uno.Enum("com.sun.star.table.CellHoriJustify", name)
+
+
 def new_hidden_sheet(context):
     document = desktop_of(context).loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
     return document, document.Sheets.getByIndex(0)
@@ -105,7 +110,7 @@ def make_workbook(context, path):
     for c, text in enumerate(horizontal):
         target = sheet.getCellByPosition(c, 5)
         target.String = text
-        target.HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", text.upper())
+        target.HoriJustify = hori_justify(text.upper())
     vertical = [("Standard", CellVertJustify2.STANDARD), ("Top", CellVertJustify2.TOP),
                 ("Middle", CellVertJustify2.CENTER), ("Bottom", CellVertJustify2.BOTTOM),
                 ("Justified", CellVertJustify2.BLOCK)]
@@ -146,25 +151,25 @@ def make_sample(context, path):
                 target.String = value
             else:
                 target.Value = value
-                target.HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "RIGHT")
+                target.HoriJustify = hori_justify("RIGHT")
     cell("A1").String = "Fruit prices / 果物の値段"
     cell("A1:D1").merge(True)
     cell("A1").CharHeight = 14
     cell("A1").CharWeight = BOLD
-    cell("A1").HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "CENTER")
+    cell("A1").HoriJustify = hori_justify("CENTER")
     cell("A1").CellBackColor = 0xDDEEFF
     header = cell("A2:D2")
     header.CharWeight = BOLD
     header.CellBackColor = 0xEEEEEE
-    header.HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "CENTER")
+    header.HoriJustify = hori_justify("CENTER")
     cell("A6").String = "Total"
     cell("A6:C6").merge(True)
     cell("A6").CharPosture = ITALIC
-    cell("A6").HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "RIGHT")
+    cell("A6").HoriJustify = hori_justify("RIGHT")
     cell("D6").Formula = "=SUMPRODUCT(C3:C5;D3:D5)"
     cell("D6").CharWeight = BOLD
     cell("D6").CharColor = 0xC00000
-    cell("D6").HoriJustify = uno.Enum("com.sun.star.table.CellHoriJustify", "RIGHT")
+    cell("D6").HoriJustify = hori_justify("RIGHT")
     cell("A3:D6").VertJustify = CellVertJustify2.CENTER
     for r in range(0, 6):
         for c in range(0, 4):
