@@ -13,7 +13,7 @@
 #include "platform/gtk/Clipboard_gtk.h"
 #include "platform/gtk/MainThread_gtk.h"
 #include "platform/uno/CalcConnection_uno.h"
-#include "shell/ConversionRun.h"
+#include "core/ConversionRun.h"
 
 namespace grid {
 namespace {

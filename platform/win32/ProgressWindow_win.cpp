@@ -11,7 +11,7 @@
 #include "platform/SettingsFile.h"
 #include "platform/Window.h"
 #include "platform/win32/MessageBox_win.h"
-#include "shell/ConversionRun.h"
+#include "core/ConversionRun.h"
 
 namespace grid {
 namespace {

@@ -52,7 +52,7 @@
 #include "platform/fake/FakeMessageBox.h"
 #include "platform/uno/CalcConnection_uno.h"
 #include "platform/uno/UnoObject.h"
-#include "shell/ConversionRun.h"
+#include "core/ConversionRun.h"
 
 namespace {
 

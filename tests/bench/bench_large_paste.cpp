@@ -20,7 +20,7 @@
 #include "platform/Clipboard.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeMessageBox.h"
-#include "shell/ConversionRun.h"
+#include "core/ConversionRun.h"
 
 namespace {
 

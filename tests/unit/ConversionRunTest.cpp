@@ -8,7 +8,7 @@
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeSettingsFile.h"
-#include "shell/ConversionRun.h"
+#include "core/ConversionRun.h"
 #include "tests/unit/TestSupport.h"
 
 namespace grid::test {

@@ -14,7 +14,7 @@
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeSettingsFile.h"
-#include "shell/ConversionRun.h"
+#include "core/ConversionRun.h"
 #include "tests/calc/CalcStandIn.h"
 #include "tests/unit/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "shell/ConversionRun.h"
+#include "core/ConversionRun.h"
 
 #include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
