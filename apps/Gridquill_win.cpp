@@ -1,5 +1,5 @@
 // Gridquill for Windows: the cells on the clipboard become wiki table markup on the clipboard.
-#include "platform/win32/ProgressWindow_win.h"
+#include "shell/win32/ProgressWindow_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return grid::runWindowsProgram<char>(instance, showCommand);

@@ -1,5 +1,5 @@
 // Gridweave for Windows: the cells on the clipboard become one HTML table on the clipboard.
-#include "platform/win32/ProgressWindow_win.h"
+#include "shell/win32/ProgressWindow_win.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     return grid::runWindowsProgram<char16_t>(instance, showCommand);

@@ -1,4 +1,4 @@
-#include "platform/win32/ProgressWindow_win.h"
+#include "shell/win32/ProgressWindow_win.h"
 
 #include <commctrl.h>
 
