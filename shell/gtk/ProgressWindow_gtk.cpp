@@ -1,4 +1,4 @@
-#include "platform/gtk/GtkShell.h"
+#include "shell/gtk/ProgressWindow_gtk.h"
 
 #include <gtk/gtk.h>
 #include <unistd.h>
