@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/ConversionRun.h"
 #include "core/Program.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
@@ -11,7 +12,6 @@
 #include "platform/SettingsFile.h"
 #include "platform/Window.h"
 #include "platform/win32/MessageBox_win.h"
-#include "core/ConversionRun.h"
 
 namespace grid {
 namespace {

@@ -45,6 +45,7 @@
 #include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
 #include "core/CellGrid.h"
+#include "core/ConversionRun.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
 #include "platform/Clipboard.h"
@@ -52,7 +53,6 @@
 #include "platform/fake/FakeMessageBox.h"
 #include "platform/uno/CalcConnection_uno.h"
 #include "platform/uno/UnoObject.h"
-#include "core/ConversionRun.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <benchmark/benchmark.h>
 
 #include "core/CellGrid.h"
+#include "core/ConversionRun.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
 #include "platform/Clipboard.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeMessageBox.h"
-#include "core/ConversionRun.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
+#include "core/ConversionRun.h"
 #include "core/Settings.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeClock.h"
 #include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeSettingsFile.h"
-#include "core/ConversionRun.h"
 #include "tests/calc/CalcStandIn.h"
 #include "tests/unit/TestSupport.h"
 

@@ -3,12 +3,12 @@
 #include <vector>
 
 #include "capture/CalcCapture.h"
+#include "core/ConversionRun.h"
 #include "core/Settings.h"
-#include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeClock.h"
+#include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeSettingsFile.h"
-#include "core/ConversionRun.h"
 #include "tests/unit/TestSupport.h"
 
 namespace grid::test {
