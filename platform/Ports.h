@@ -1,6 +1,7 @@
 #pragma once
 // Ports to the platform services that the conversion core needs. Each is shaped after the Windows
-// function it stands for; the backends live in win32/, gtk/ and fake/.
+// function it stands for; the backends live in folders named for what they stand on (win32/,
+// posix/, gtk/, uno/, portable/) and the test doubles in fake/.
 #include <cstdint>
 #include <string>
 

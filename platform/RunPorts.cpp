@@ -4,7 +4,7 @@
 
 namespace grid {
 
-ClockPort& systemClock();  // Clock_win.cpp, Clock_posix.cpp
+ClockPort& systemClock();  // win32/Clock_win.cpp, posix/Clock_posix.cpp
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/Clipboard.h"
-#include "platform/GlobalMemory.h"
+#include "platform/portable/GlobalMemory.h"
 
 namespace grid {
 

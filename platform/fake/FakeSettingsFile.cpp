@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/ProfileReader.h"
+#include "platform/portable/ProfileReader.h"
 
 namespace grid {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/CodePage.h"
-#include "platform/GlobalMemory.h"
+#include "platform/portable/GlobalMemory.h"
 #include "platform/gtk/MainThread_gtk.h"
 
 extern char** environ;

@@ -1,7 +1,7 @@
 // The portable reader of settings files on any bytes, with the Windows code page 932 and UTF-8:
 // every key both programs read, as strings and as numbers, into buffers of the keys' sizes.
 #include "platform/CodePage.h"
-#include "platform/ProfileReader.h"
+#include "platform/portable/ProfileReader.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -1,4 +1,4 @@
-#include "platform/GlobalMemory.h"
+#include "platform/portable/GlobalMemory.h"
 
 #include <algorithm>
 

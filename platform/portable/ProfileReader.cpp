@@ -1,4 +1,4 @@
-#include "platform/ProfileReader.h"
+#include "platform/portable/ProfileReader.h"
 
 #include <algorithm>
 

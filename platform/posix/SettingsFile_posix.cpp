@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/CodePage.h"
-#include "platform/ProfileReader.h"
+#include "platform/portable/ProfileReader.h"
 #include "platform/SettingsFile.h"
 
 namespace grid {
