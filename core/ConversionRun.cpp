@@ -7,10 +7,9 @@
 #include "core/CellGrid.h"
 #include "core/Messages.h"
 #include "core/Normalise.h"
+#include "core/Program.h"
 #include "core/RunState.h"
-#include "html/HtmlWriter.h"
 #include "platform/Window.h"
-#include "wiki/WikiWriter.h"
 
 namespace grid {
 
@@ -26,9 +25,12 @@ MessageCode captureFailureMessage(int32_t stage) {
 
 namespace {
 
-template <class Ch> StatusCode writeMarkup();
-template <> StatusCode writeMarkup<char16_t>() { return WriteHtmlTable(); }
-template <> StatusCode writeMarkup<char>() { return WriteWikiTable(); }
+// The program's own writer; a program without one has nothing to write (an unexpected failure).
+template <class Ch>
+StatusCode writeMarkup() {
+    const auto write = programParts<Ch>().writeMarkup;
+    return write ? write() : kAutomationFailed;
+}
 
 template <class Ch>
 StatusCode capture() {

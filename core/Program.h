@@ -3,6 +3,9 @@
 // Gridweave holds its text as UTF-16, Gridquill as 8-bit text of the system code page.
 #include <cstddef>
 
+#include "core/Settings.h"
+#include "core/Status.h"
+
 namespace grid {
 
 template <class Ch> struct Program;
@@ -18,6 +21,29 @@ template <> struct Program<char> {
     static constexpr const char* caption = "Gridquill for Windows";
     static constexpr const char* settingsFileName = "Gridquill.ini";
 };
+
+// What a program adds to the shared run: the reader of its own Param keys, which readSettings calls
+// between the common keys and the Locale key, and the writer that fills the run's output buffer.
+// The program's entry installs its own before start-up (html/HtmlProgram.h, wiki/WikiProgram.h),
+// so that each program carries its own writer alone.
+template <class Ch>
+struct ProgramParts {
+    void (*readParamKeys)(const Ch* path, Settings<Ch>& settings) = nullptr;
+    StatusCode (*writeMarkup)() = nullptr;
+};
+
+template <class Ch>
+inline ProgramParts<Ch> theProgramParts{};
+
+template <class Ch>
+const ProgramParts<Ch>& programParts() {
+    return theProgramParts<Ch>;
+}
+
+template <class Ch>
+void setProgramParts(const ProgramParts<Ch>& parts) {
+    theProgramParts<Ch> = parts;
+}
 
 template <class Ch>
 inline size_t textLength(const Ch* text) {

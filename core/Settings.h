@@ -86,8 +86,18 @@ bool htmlFiveMode();
 template <class Ch> void locateSettingsFile(Ch* directory, size_t size);
 // 0 when nothing lies at directory + separator + name, -1 for a directory, 1 for a file.
 template <class Ch> int settingsFileExists(const Ch* directory, const Ch* name);
-// Fills the settings from the file at path; a missing file or key gives the defaults.
+// Fills the settings from the file at path: the common keys, the Param keys of the program's own
+// parts (core/Program.h), then Gridweave's Locale; a missing file or key gives the defaults.
 template <class Ch> void readSettings(const Ch* path);
+// One string key into value (size characters, NUL included), cleared first so that a value the
+// reader cut leaves nothing of an earlier one behind.
+template <class Ch>
+void readSettingsString(const Ch* path, const Ch* section, const Ch* key, const Ch* defaultValue, Ch* value,
+                        size_t size);
+template <class Ch, size_t N>
+void readSettingsString(const Ch* path, const Ch* section, const Ch* key, const Ch* defaultValue, Ch (&value)[N]) {
+    readSettingsString(path, section, key, defaultValue, value, N);
+}
 // The start-up steps: locate the file (on Linux also in the user's settings folder), show
 // message 31 without an owner when there is none, read it and set the LC_CTYPE locale.
 template <class Ch> void prepareSettings();

@@ -20,11 +20,11 @@
 #include "core/Normalise.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
-#include "html/HtmlWriter.h"
-#include "wiki/WikiWriter.h"
+#include "html/HtmlProgram.h"
 #include "platform/CodePage.h"
 #include "platform/Ports.h"
 #include "platform/SettingsFile.h"
+#include "wiki/WikiProgram.h"
 
 using namespace grid;
 using nlohmann::json;
@@ -140,21 +140,10 @@ void buildGrid(const json& description) {
 }
 
 template <class Ch>
-StatusCode writeMarkup();
-
-template <>
-StatusCode writeMarkup<char16_t>() {
-    return WriteHtmlTable();
-}
-
-template <>
-StatusCode writeMarkup<char>() {
-    return WriteWikiTable();
-}
-
-template <class Ch>
 int render(const Arguments& args) {
     setSettingsFilePort(&systemSettingsFile());
+    setProgramParts(kGridweaveParts);
+    setProgramParts(kGridquillParts);
     const std::basic_string<Ch> ini = programText<Ch>(args.ini);
     readSettings<Ch>(ini.c_str());
     ClearRunOwnership<Ch>();
@@ -181,7 +170,7 @@ int render(const Arguments& args) {
             status = normaliseGrid<Ch>();
         }
     }
-    if (status == kOk) status = writeMarkup<Ch>();
+    if (status == kOk) status = programParts<Ch>().writeMarkup();
     if (status != kOk) {
         ReleaseCellGrid<Ch>();
         return 1;

@@ -98,7 +98,7 @@ void createWindow() {
 }  // namespace
 
 template <class Ch>
-int runGtkProgram(int argc, char** argv) {
+int runGtkProgram(int argc, char** argv, const ProgramParts<Ch>& parts) {
     if (!gtk_init_check(&argc, &argv)) return 0;
     markGtkMainThread();
     static GtkMessageDialogs dialogs;
@@ -107,6 +107,7 @@ int runGtkProgram(int argc, char** argv) {
     setSettingsFilePort(&systemSettingsFile());
     setClipboardPort(&gtkClipboard());
     setProgressWindowPort(&progress);
+    setProgramParts(parts);
 
     serveCalcThroughUno();
     prepareSettings<Ch>();
@@ -118,7 +119,7 @@ int runGtkProgram(int argc, char** argv) {
     return 0;
 }
 
-template int runGtkProgram<char>(int, char**);
-template int runGtkProgram<char16_t>(int, char**);
+template int runGtkProgram<char>(int, char**, const ProgramParts<char>&);
+template int runGtkProgram<char16_t>(int, char**, const ProgramParts<char16_t>&);
 
 }  // namespace grid

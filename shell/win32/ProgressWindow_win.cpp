@@ -114,13 +114,14 @@ bool createWindow(HINSTANCE instance, int showCommand) {
 }  // namespace
 
 template <class Ch>
-int runWindowsProgram(HINSTANCE instance, int showCommand) {
+int runWindowsProgram(HINSTANCE instance, int showCommand, const ProgramParts<Ch>& parts) {
     static Win32MessageBox messageBoxes;
     static Win32ProgressWindow progressWindow;
     setMessageBoxPort(&messageBoxes);
     setSettingsFilePort(&systemSettingsFile());
     setClipboardPort(systemClipboard());
     setProgressWindowPort(&progressWindow);
+    setProgramParts(parts);
 
     prepareSettings<Ch>();
 
@@ -142,7 +143,7 @@ int runWindowsProgram(HINSTANCE instance, int showCommand) {
     return static_cast<int>(message.wParam);
 }
 
-template int runWindowsProgram<char>(HINSTANCE, int);
-template int runWindowsProgram<char16_t>(HINSTANCE, int);
+template int runWindowsProgram<char>(HINSTANCE, int, const ProgramParts<char>&);
+template int runWindowsProgram<char16_t>(HINSTANCE, int, const ProgramParts<char16_t>&);
 
 }  // namespace grid

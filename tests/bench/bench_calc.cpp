@@ -48,6 +48,7 @@
 #include "core/ConversionRun.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
+#include "html/HtmlProgram.h"
 #include "platform/Clipboard.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeMessageBox.h"
@@ -126,6 +127,7 @@ void copy(int size) {
 }
 
 void reset() {
+    grid::setProgramParts(grid::kGridweaveParts);
     grid::resetRunState<char16_t>();
     grid::resetCalcSession();
     grid::resetSettings<char16_t>();

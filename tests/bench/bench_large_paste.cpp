@@ -18,9 +18,11 @@
 #include "core/ConversionRun.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
+#include "html/HtmlProgram.h"
 #include "platform/Clipboard.h"
 #include "platform/fake/FakeClipboard.h"
 #include "platform/fake/FakeMessageBox.h"
+#include "wiki/WikiProgram.h"
 
 namespace {
 
@@ -63,6 +65,8 @@ struct LargePaste {
     static constexpr uint32_t kFormat = sizeof(Ch) == 1 ? grid::kFormatText : grid::kFormatUnicodeText;
 
     explicit LargePaste(int rows) {
+        grid::setProgramParts(grid::kGridweaveParts);
+        grid::setProgramParts(grid::kGridquillParts);
         grid::resetSettings<Ch>();
         grid::settings<Ch>().clipWaitCount = 1;
         if constexpr (sizeof(Ch) == 1) std::strcpy(grid::settings<char>().cell_sep.text, "|");
