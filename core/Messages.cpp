@@ -76,7 +76,7 @@ int32_t showMessage(MessageCode code) {
         formatElapsedMessage<Ch>(elapsed, runState<Ch>().elapsedMinutes, runState<Ch>().elapsedSeconds);
         text = elapsed;
     }
-    return messageBoxPort().show(mainWindow, text, Program<Ch>::caption, entry->style);
+    return messageBoxPort().show(mainWindow, text, programCaption<Ch>(), entry->style);
 }
 
 template int32_t showMessage<char>(MessageCode);

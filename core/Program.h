@@ -13,14 +13,31 @@ template <class Ch> struct Program;
 template <> struct Program<char16_t> {
     static constexpr const char* name = "Gridweave";
     static constexpr const char* caption = "Gridweave for Windows";
+    static constexpr const char* linuxCaption = "Gridweave for Linux";
     static constexpr const char* settingsFileName = "Gridweave.ini";
 };
 
 template <> struct Program<char> {
     static constexpr const char* name = "Gridquill";
     static constexpr const char* caption = "Gridquill for Windows";
+    static constexpr const char* linuxCaption = "Gridquill for Linux";
     static constexpr const char* settingsFileName = "Gridquill.ini";
 };
+
+// The caption of the progress window and of every message box: the catalogue's, which the Windows
+// programs show; the Linux shell names its own desktop before start-up.
+template <class Ch>
+inline const char* theCaption = Program<Ch>::caption;
+
+template <class Ch>
+const char* programCaption() {
+    return theCaption<Ch>;
+}
+
+template <class Ch>
+void setProgramCaption(const char* caption) {
+    theCaption<Ch> = caption;
+}
 
 // What a program adds to the shared run: the reader of its own Param keys, which readSettings calls
 // between the common keys and the Locale key, and the writer that fills the run's output buffer.

@@ -70,7 +70,7 @@ void createWindow() {
     run.cancelState.store(0);
     run.bordersAccepted = 0;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    gtk_window_set_title(GTK_WINDOW(window), Program<Ch>::caption);
+    gtk_window_set_title(GTK_WINDOW(window), programCaption<Ch>());
     gtk_window_set_role(GTK_WINDOW(window), "progress");
     gtk_window_set_default_size(GTK_WINDOW(window), 260, 130);
     gtk_window_set_resizable(GTK_WINDOW(window), FALSE);
@@ -108,6 +108,7 @@ int runGtkProgram(int argc, char** argv, const ProgramParts<Ch>& parts) {
     setClipboardPort(&gtkClipboard());
     setProgressWindowPort(&progress);
     setProgramParts(parts);
+    setProgramCaption<Ch>(Program<Ch>::linuxCaption);
 
     serveCalcThroughUno();
     prepareSettings<Ch>();

@@ -76,7 +76,7 @@ bool createWindow(HINSTANCE instance, int showCommand) {
 
     const int left = (GetSystemMetrics(SM_CXFULLSCREEN) - 260) / 2;
     const int top = (GetSystemMetrics(SM_CYFULLSCREEN) - 130) / 2;
-    HWND window = CreateWindowExA(0, kClassName, Program<Ch>::caption, WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, left,
+    HWND window = CreateWindowExA(0, kClassName, programCaption<Ch>(), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, left,
                                   top, 260, 130, nullptr, nullptr, instance, nullptr);
     if (!window) return false;
     ShowWindow(window, showCommand);

@@ -5,7 +5,7 @@
 # is not the progress window (130 pixels high).
 dialogs() {
     local w
-    for w in $(xdotool search --onlyvisible --name "^$caption for Windows\$" 2>/dev/null); do
+    for w in $(xdotool search --onlyvisible --name "^$caption for Linux\$" 2>/dev/null); do
         xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: [0-9]*x130$' || echo "$w"
     done
 }
