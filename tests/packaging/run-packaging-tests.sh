@@ -112,8 +112,25 @@ check "linux: installed programs find their libraries" libraries "$linux_root"
 # --- the Windows install tree and the ZIP
 windows_root="$work/windows-root"
 check "windows: cmake --install" cmake --install "$root/build/windows" --prefix "$windows_root"
-check "windows: installed files" present "$windows_root" Gridweave.exe Gridquill.exe README.md "${examples[@]}"
+check "windows: installed files" present "$windows_root" Gridweave.exe Gridquill.exe Gridweave.ini Gridquill.ini \
+    README.md "${examples[@]}"
 check "windows: examples as in the source" diff -r "$root/examples" "$windows_root/examples"
+# Unzipped and started, each program finds a settings file beside it: the HTML5 and PukiWiki samples.
+ready_settings() {
+    cmp "$root/examples/gridweave/html5/Gridweave.ini" "$windows_root/Gridweave.ini" &&
+        cmp "$root/examples/gridquill/pukiwiki/Gridquill.ini" "$windows_root/Gridquill.ini"
+}
+check "windows: the settings files beside the programs are the HTML5 and PukiWiki samples" ready_settings
+# Each program carries its own writer alone: no wiki key in Gridweave, no HTML class in Gridquill.
+own_writer_only() {
+    local ok=0
+    strings "$windows_root/Gridweave.exe" | grep -q 'cell_mrgh' && { echo "Gridweave.exe holds the wiki keys"; ok=1; }
+    strings -el "$windows_root/Gridquill.exe" | grep -q 'gweave' && { echo "Gridquill.exe holds the HTML classes"; ok=1; }
+    strings "$windows_root/Gridquill.exe" | grep -q 'cell_mrgh' || { echo "Gridquill.exe lacks its keys"; ok=1; }
+    strings -el "$windows_root/Gridweave.exe" | grep -q 'gweave' || { echo "Gridweave.exe lacks its classes"; ok=1; }
+    return $ok
+}
+check "windows: each program holds its own writer alone" own_writer_only
 check "windows: cpack -G ZIP" cpack_in "$root/build/windows" ZIP "$work/zip"
 zip=$(ls "$work"/zip/Gridweave-*-win64.zip 2>/dev/null | head -1)
 # Everything is in one folder of the ZIP's name.
@@ -121,12 +138,12 @@ zip_holds() {
     local listing path top ok=0
     listing=$(cmake -E tar tf "$zip") || return 1
     top=$(basename "$zip" .zip)
-    for path in Gridweave.exe Gridquill.exe README.md "${examples[@]}"; do
+    for path in Gridweave.exe Gridquill.exe Gridweave.ini Gridquill.ini README.md "${examples[@]}"; do
         grep -qx "$top/$path" <<<"$listing" || { echo "not in the ZIP: $path"; ok=1; }
     done
     return $ok
 }
-check "windows: the ZIP holds both programs, README.md and examples/" zip_holds
+check "windows: the ZIP holds both programs with their settings files, README.md and examples/" zip_holds
 
 # --- the Debian package
 check "linux: cpack -G DEB" cpack_in "$root/build/linux" DEB "$work/deb"
