@@ -7,16 +7,17 @@ namespace grid {
 FakeAllocation::FakeAllocation() { setAllocationPort(this); }
 FakeAllocation::~FakeAllocation() { setAllocationPort(nullptr); }
 
-void FakeAllocation::failNth(long n, AllocationFailure kind) {
+void FakeAllocation::failNth(long n, AllocationFailure kind, FaultRepeat repeat) {
     count_ = 0;
     failAt_ = n;
     failed_ = false;
     kind_ = kind;
+    repeat_ = repeat;
 }
 
 void* FakeAllocation::allocate(size_t bytes, AllocationFailure& failure) {
     ++count_;
-    if (count_ == failAt_) {
+    if (failAt_ > 0 && (count_ == failAt_ || (repeat_ == FaultRepeat::fromThenOn && count_ > failAt_))) {
         failed_ = true;
         failure = kind_;
         return nullptr;

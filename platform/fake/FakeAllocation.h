@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "core/Allocation.h"
+#include "platform/fake/FaultRepeat.h"
 
 namespace grid {
 
@@ -15,8 +16,9 @@ public:
     void* allocate(size_t bytes, AllocationFailure& failure) override;
     void release(void* block) override;
 
-    // Makes allocation number `n` (counting from 1 after this call) fail with `kind`; 0 fails none.
-    void failNth(long n, AllocationFailure kind = AllocationFailure::exhausted);
+    // Makes allocation number `n` (counting from 1 after this call) fail with `kind`, alone or with
+    // every later one; 0 fails none.
+    void failNth(long n, AllocationFailure kind = AllocationFailure::exhausted, FaultRepeat repeat = FaultRepeat::once);
     long allocations() const { return count_; }
     size_t liveBlocks() const { return live_.size(); }
     bool failed() const { return failed_; }
@@ -25,6 +27,7 @@ private:
     long count_ = 0;
     long failAt_ = 0;
     bool failed_ = false;
+    FaultRepeat repeat_ = FaultRepeat::once;
     AllocationFailure kind_ = AllocationFailure::exhausted;
     std::unordered_set<void*> live_;
 };

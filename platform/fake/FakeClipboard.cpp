@@ -65,13 +65,23 @@ std::vector<uint32_t> FakeClipboard::formats() const {
     return list;
 }
 
-void FakeClipboard::failCall(ClipboardCall call, int nth) { failAt_[int(call)] = counts_[int(call)] + nth; }
+void FakeClipboard::failCall(ClipboardCall call, int nth, FaultRepeat repeat) {
+    failAt_[int(call)] = counts_[int(call)] + nth;
+    repeat_[int(call)] = repeat;
+}
+
+void FakeClipboard::stopFailing() {
+    for (int call = 0; call < int(ClipboardCall::count); ++call) {
+        failAt_[call] = 0;
+        repeat_[call] = FaultRepeat::once;
+    }
+}
 
 size_t FakeClipboard::programBlocks() const { return memory_.programBlocks(); }
 
 bool FakeClipboard::fails(ClipboardCall call) {
-    int n = ++counts_[int(call)];
-    if (failAt_[int(call)] != n) return false;
+    const int n = ++counts_[int(call)], failAt = failAt_[int(call)];
+    if (failAt == 0 || n < failAt || (n > failAt && repeat_[int(call)] == FaultRepeat::once)) return false;
     lastError_ = call == ClipboardCall::globalUnlock ? kNotLocked : kAccessDenied;
     return true;
 }

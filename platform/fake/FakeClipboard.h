@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/Clipboard.h"
+#include "platform/fake/FaultRepeat.h"
 #include "platform/portable/GlobalMemory.h"
 
 namespace grid {
@@ -35,9 +36,10 @@ public:
     bool synthesizesText = true;
 
     // Faults: the next `times` openings fail (another program holds the clipboard), or the n-th
-    // call of a kind from now fails.
+    // call of a kind from now fails, alone or with every later call of that kind.
     int openFailures = 0;
-    void failCall(ClipboardCall call, int nth = 1);
+    void failCall(ClipboardCall call, int nth = 1, FaultRepeat repeat = FaultRepeat::once);
+    void stopFailing();
 
     int calls(ClipboardCall call) const { return counts_[int(call)]; }
     bool isOpen() const { return open_; }
@@ -69,6 +71,7 @@ private:
     GlobalMemory memory_;
     int counts_[int(ClipboardCall::count)] = {};
     int failAt_[int(ClipboardCall::count)] = {};
+    FaultRepeat repeat_[int(ClipboardCall::count)] = {};
     bool open_ = false;
     WindowHandle owner_ = nullptr;
     uint32_t lastError_ = 0;

@@ -1,5 +1,6 @@
 // Whole conversion runs of both programs, plain text and through Calc (the stand-in), with every
-// allocation, every clipboard call, every automation call and every message box failing in turn:
+// allocation, every clipboard call (each alone, or from then on), every automation call and every
+// message box failing in turn:
 // each run ends cleanly, reports what failed, leaks nothing, and leaves the user's clipboard as it
 // was unless the run completed, in which case the markup is the one a clean run gives.
 #include <algorithm>
@@ -139,24 +140,33 @@ protected:
 TYPED_TEST_SUITE(WholeRunFaults, CharTypes);
 
 const Source kSources[] = {Source::plainText, Source::calc};
+const std::pair<AllocationFailure, FaultRepeat> kFaultKinds[] = {
+    {AllocationFailure::exhausted, FaultRepeat::once},
+    {AllocationFailure::other, FaultRepeat::once},
+    {AllocationFailure::exhausted, FaultRepeat::fromThenOn},
+    {AllocationFailure::other, FaultRepeat::fromThenOn},
+};
+const FaultRepeat kRepeats[] = {FaultRepeat::once, FaultRepeat::fromThenOn};
 const char* nameOf(Source source) { return source == Source::calc ? "calc" : "plain text"; }
 
-// The 1st, 2nd, ... allocation fails, as exhausted memory and as another failure, until a run
-// needs no more: the message of the failure comes first among the run's own.
+// The 1st, 2nd, ... allocation fails, as exhausted memory and as another failure, alone or with
+// every later one, until a run needs no more: the message of the failure comes first among the
+// run's own.
 TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
     for (Source source : kSources) {
         const ClipboardContents markup = this->cleanRun(source);
-        for (AllocationFailure kind : {AllocationFailure::exhausted, AllocationFailure::other}) {
+        for (const auto& [kind, repeat] : kFaultKinds) {
             long n = 1;
             for (;; ++n) {
-                this->allocator.failNth(n, kind);
+                this->allocator.failNth(n, kind, repeat);
                 const StatusCode status = this->run(source);
                 if (!this->allocator.failed()) {
                     EXPECT_EQ(status, kOk);
                     ReleaseCellGrid<TypeParam>();
                     break;
                 }
-                const std::string what = std::string(nameOf(source)) + ", allocation " + std::to_string(n);
+                const std::string what = std::string(nameOf(source)) + ", allocation " + std::to_string(n) +
+                                         (repeat == FaultRepeat::fromThenOn ? " and on" : "");
                 EXPECT_NE(status, kOk) << what;
                 // Out of memory is reported, except for the arguments of an automation call, which
                 // fail the call silently; the run then reports the step of Calc it was at.
@@ -176,6 +186,7 @@ TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
     }
 }
 
+// Every clipboard call failing in turn, alone or with every later call of its kind.
 TYPED_TEST(WholeRunFaults, EveryClipboardCallFailingInTurn) {
     // A failed look at the formats may hide the cells: the text is then converted as plain text.
     const ClipboardContents plainMarkup = this->cleanRun(Source::plainText);
@@ -187,14 +198,18 @@ TYPED_TEST(WholeRunFaults, EveryClipboardCallFailingInTurn) {
             this->run(source);
             ReleaseCellGrid<TypeParam>();
             const int made = this->clipboard.calls(kind) - before;
-            for (int nth = 1; nth <= made; ++nth) {
-                this->clipboard.failCall(kind, nth);
-                const StatusCode status = this->run(source);
-                this->expectCleanEnd(status, markup,
-                                     std::string(nameOf(source)) + ", clipboard call " + std::to_string(call) + " #" +
-                                         std::to_string(nth),
-                                     plainMarkup, kind);
-                this->clipboard.close();
+            for (FaultRepeat repeat : kRepeats) {
+                for (int nth = 1; nth <= made; ++nth) {
+                    this->clipboard.failCall(kind, nth, repeat);
+                    const StatusCode status = this->run(source);
+                    this->expectCleanEnd(status, markup,
+                                         std::string(nameOf(source)) + ", clipboard call " + std::to_string(call) +
+                                             " #" + std::to_string(nth) +
+                                             (repeat == FaultRepeat::fromThenOn ? " and on" : ""),
+                                         plainMarkup, kind);
+                    this->clipboard.stopFailing();
+                    this->clipboard.close();
+                }
             }
         }
     }
