@@ -50,10 +50,15 @@ StatusCode GrowTextBuffer(TextBuffer<Ch>& buffer, int32_t extra) {
         buffer.capacity = static_cast<int32_t>(newCapacity);
         return kOk;
     }
-    // Reserve at least twice what is held, so that growth by small steps stays linear overall.
+    // Reserve at least twice what is held, so that growth by small steps stays linear overall; when
+    // that much is refused, the exact new capacity may still be had.
     int64_t reserve = std::min<int64_t>(kMaxCapacity, std::max<int64_t>(newCapacity, int64_t(buffer.reserved) * 2));
     AllocationFailure failure = AllocationFailure::none;
     Ch* storage = allocateCharacters<Ch>(reserve + 1, failure);
+    if (!storage && reserve > newCapacity) {
+        reserve = newCapacity;
+        storage = allocateCharacters<Ch>(reserve + 1, failure);
+    }
     if (!storage) return kNoMemory;
     if (buffer.data && buffer.capacity > 0) {
         std::memcpy(storage, buffer.data, (size_t(buffer.length) + 1) * sizeof(Ch));

@@ -98,9 +98,19 @@ TYPED_TEST(TextBufferTest, FailedAppendShowsMessage13AndKeepsTheContent) {
     EXPECT_EQ(this->boxes.codes(), std::vector<int>{13});
     EXPECT_EQ(narrow(buffer.data), "abc");
     EXPECT_EQ(buffer.capacity, 3);
+    // Growth that cannot have its doubled reserve takes the exact new capacity; failing that too,
+    // it fails without a message of its own and leaves the buffer as it was.
     this->allocator.failNth(1);
-    EXPECT_EQ(GrowTextBuffer(buffer, 1), kNoMemory);  // no message of its own
+    EXPECT_EQ(GrowTextBuffer(buffer, 1), kOk);
+    EXPECT_EQ(this->allocator.allocations(), 2);
+    EXPECT_EQ(buffer.capacity, 4);
+    this->allocator.failNth(1, AllocationFailure::exhausted, FaultRepeat::fromThenOn);
+    EXPECT_EQ(GrowTextBuffer(buffer, 1), kNoMemory);
+    EXPECT_EQ(this->allocator.allocations(), 2);
     EXPECT_EQ(this->boxes.codes().size(), 1u);
+    EXPECT_EQ(narrow(buffer.data), "abc");
+    EXPECT_EQ(buffer.capacity, 4);
+    this->allocator.failNth(0);
     FreeTextBuffer(buffer);
 }
 
