@@ -92,7 +92,7 @@ StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatc
 template <class Ch>
 StatusCode ReleaseAutomation(int32_t closeDocument) {
     CalcSession& s = theSession;
-    if (closeDocument == 1 && s.sessionStage >= 4 && s.sessionStage <= 8) {
+    if (closeDocument == 1 && s.sessionStage >= kDocumentHeld && s.sessionStage <= kSelectionHeld) {
         VARIANT no;
         VariantInit(&no);  // VT_EMPTY: false to the bridge
         if (AutoWrap<Ch>(s.lastResult, kCallMethod, nullptr, s.document.pdispVal, GRID_OLESTR("Close"), {no}) != kOk)
@@ -107,18 +107,18 @@ StatusCode ReleaseAutomation(int32_t closeDocument) {
     clearHeld(s.cursor, s.cursorHeld);
     clearHeld(s.rangeAddress, s.rangeAddressHeld);
     const int32_t stage = s.sessionStage;
-    if (stage >= 1 && stage <= 8) {
-        if (stage >= 8) VariantClear(&s.selection);
-        if (stage >= 7) VariantClear(&s.dispatchHelper);
-        if (stage >= 6) VariantClear(&s.frame);
-        if (stage >= 5) VariantClear(&s.sheets);
-        if (stage >= 4) VariantClear(&s.document);
-        if (stage >= 3) VariantClear(&s.propertyValue);
-        if (stage >= 2) VariantClear(&s.desktop);
+    if (stage >= kServiceManagerHeld && stage <= kSelectionHeld) {
+        if (stage >= kSelectionHeld) VariantClear(&s.selection);
+        if (stage >= kDispatchHelperHeld) VariantClear(&s.dispatchHelper);
+        if (stage >= kFrameHeld) VariantClear(&s.frame);
+        if (stage >= kSheetsHeld) VariantClear(&s.sheets);
+        if (stage >= kDocumentHeld) VariantClear(&s.document);
+        if (stage >= kPropertyValueHeld) VariantClear(&s.propertyValue);
+        if (stage >= kDesktopHeld) VariantClear(&s.desktop);
         if (s.serviceManager) s.serviceManager->Release();
         s.serviceManager = nullptr;
     }
-    s.sessionStage = 0;
+    s.sessionStage = kNothingHeld;
     automationPort().uninitialize();
     return kOk;
 }

@@ -14,15 +14,26 @@ inline constexpr int kCallGet = 2;
 inline constexpr int kCallMethodOrGet = 3;
 inline constexpr int kCallPut = 4;
 
+// sessionStage: the last long-lived value of the session acquired, in the order they are acquired.
+inline constexpr int32_t kNothingHeld = 0;
+inline constexpr int32_t kServiceManagerHeld = 1;
+inline constexpr int32_t kDesktopHeld = 2;
+inline constexpr int32_t kPropertyValueHeld = 3;
+inline constexpr int32_t kDocumentHeld = 4;
+inline constexpr int32_t kSheetsHeld = 5;
+inline constexpr int32_t kFrameHeld = 6;
+inline constexpr int32_t kDispatchHelperHeld = 7;
+inline constexpr int32_t kSelectionHeld = 8;
+
 // The automation values of one run. Long-lived values are released by sessionStage (the last one
 // acquired); each transient value has a flag that is 1 while it holds something to clear.
 struct CalcSession {
-    IDispatch* serviceManager = nullptr;                                               // stage 1
-    VARIANT desktop, propertyValue, document, sheets, frame, dispatchHelper, selection;  // stages 2 to 8
+    IDispatch* serviceManager = nullptr;                                               // kServiceManagerHeld
+    VARIANT desktop, propertyValue, document, sheets, frame, dispatchHelper, selection;  // kDesktopHeld on
     VARIANT controller, columnCollection, rowCollection, cellObject, borderLine, firstSheet, cursor, rangeAddress;
     int32_t controllerHeld = 0, columnCollectionHeld = 0, rowCollectionHeld = 0, cellObjectHeld = 0;
     int32_t borderLineHeld = 0, firstSheetHeld = 0, cursorHeld = 0, rangeAddressHeld = 0;
-    int32_t sessionStage = 0;
+    int32_t sessionStage = kNothingHeld;
     HRESULT lastResult = 0;
 };
 

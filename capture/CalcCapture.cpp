@@ -104,7 +104,7 @@ StatusCode dispatchCommand(const OLECHAR* command) {
     CalcSession& s = calcSession();
     SAFEARRAY* named = SafeArrayCreateVector(VT_DISPATCH, 0, 1);
     if (!named) {
-        showMessage<Ch>(12);
+        showMessage<Ch>(kMessageMemoryExhausted);
         ReleaseAutomation<Ch>(1);
         ReleaseCellGrid<Ch>();
         return kNoMemory;
@@ -131,40 +131,40 @@ StatusCode startCalc() {
     RunState<Ch>& run = runState<Ch>();
     AutomationPort& automation = automationPort();
 
-    run.captureStage = 0;
+    run.captureStage = kCaptureStartingCom;
     automation.initialize();
-    run.captureStage = 1;
+    run.captureStage = kCaptureFindingCalc;
     CLSID calc;
     s.lastResult = automation.classFromProgId(GRID_OLESTR("com.sun.star.ServiceManager"), &calc);
     progressWindowPort().setProgress(5);
     if (FAILED(s.lastResult)) return kAutomationFailed;
-    run.captureStage = 2;
+    run.captureStage = kCaptureCreatingServiceManager;
     s.lastResult = automation.createInstance(calc, &s.serviceManager);
     if (FAILED(s.lastResult)) {
         s.serviceManager = nullptr;
         return kAutomationFailed;
     }
-    s.sessionStage = 1;
-    run.captureStage = 3;
+    s.sessionStage = kServiceManagerHeld;
+    run.captureStage = kCaptureOpeningDocument;
 
     VARIANT name = text(GRID_OLESTR("com.sun.star.frame.Desktop"));
     StatusCode status = AutoWrap<Ch>(s.lastResult, kCallMethod, &s.desktop, s.serviceManager,
                                      GRID_OLESTR("createInstance"), {name});
     VariantClear(&name);
     CALL(status);
-    s.sessionStage = 2;
+    s.sessionStage = kDesktopHeld;
     name = text(GRID_OLESTR("com.sun.star.beans.PropertyValue"));
     status = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.propertyValue, s.serviceManager,
                           GRID_OLESTR("Bridge_GetStruct"), {name});
     VariantClear(&name);
     CALL(status);
-    s.sessionStage = 3;
+    s.sessionStage = kPropertyValueHeld;
     CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("Hidden"))));
     CALL(putProperty<Ch>(GRID_OLESTR("Value"), flag(true)));
 
     SAFEARRAY* load = SafeArrayCreateVector(VT_VARIANT, 0, 1);
     if (!load) {
-        showMessage<Ch>(12);
+        showMessage<Ch>(kMessageMemoryExhausted);
         ReleaseAutomation<Ch>(1);
         ReleaseCellGrid<Ch>();
         return kNoMemory;
@@ -182,26 +182,26 @@ StatusCode startCalc() {
     SafeArrayDestroyData(load);
     SafeArrayDestroyDescriptor(load);
     CALL(status);
-    s.sessionStage = 4;
+    s.sessionStage = kDocumentHeld;
 
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.sheets, s.document.pdispVal, GRID_OLESTR("sheets")));
-    s.sessionStage = 5;
+    s.sessionStage = kSheetsHeld;
     s.controllerHeld = 1;
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.controller, s.document.pdispVal,
                       GRID_OLESTR("getCurrentController")));
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.frame, s.controller.pdispVal, GRID_OLESTR("getFrame")));
-    s.sessionStage = 6;
+    s.sessionStage = kFrameHeld;
     clearHeld(s.controller, s.controllerHeld);
     name = text(GRID_OLESTR("com.sun.star.frame.DispatchHelper"));
     status = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.dispatchHelper, s.serviceManager,
                           GRID_OLESTR("createInstance"), {name});
     VariantClear(&name);
     CALL(status);
-    s.sessionStage = 7;
+    s.sessionStage = kDispatchHelperHeld;
     CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("ToPoint"))));
     CALL(putProperty<Ch>(GRID_OLESTR("Value"), text(GRID_OLESTR("$A$1"))));
     CALL(dispatchCommand<Ch>(GRID_OLESTR(".uno:GoToCell")));
-    run.captureStage = 4;
+    run.captureStage = kCapturePasting;
 
     CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("Flags"))));
     CALL(putProperty<Ch>(GRID_OLESTR("Value"), text(GRID_OLESTR("SVDNT"))));
@@ -212,10 +212,10 @@ StatusCode startCalc() {
 
 template <class Ch>
 StatusCode cancelSeen() {
-    showMessage<Ch>(3);
+    showMessage<Ch>(kMessageCancelled);
     ReleaseAutomation<Ch>(1);
     ReleaseCellGrid<Ch>();
-    runState<Ch>().cancelState.store(2);
+    runState<Ch>().cancelState.store(kCancelSeen);
     return kCancelled;
 }
 
@@ -223,8 +223,8 @@ StatusCode cancelSeen() {
 template <class Ch>
 StatusCode offerPlainText() {
     CalcSession& s = calcSession();
-    const bool accepted = showMessage<Ch>(4) == kAnswerOk;
-    if (!accepted) showMessage<Ch>(3);
+    const bool accepted = showMessage<Ch>(kQuestionNotEditableInCalc) == kAnswerOk;
+    if (!accepted) showMessage<Ch>(kMessageCancelled);
     clearHeld(s.columnCollection, s.columnCollectionHeld);
     ReleaseAutomation<Ch>(1);
     if (!accepted) {
@@ -251,7 +251,7 @@ StatusCode storeText(CellRecord<Ch>& cell, BSTR string) {
     } else {
         const size_t converted = settingsFilePort().multibyteLength(wide);
         if (converted == SIZE_MAX) {
-            showMessage<char>(25);
+            showMessage<char>(kMessageCharacterNotConvertible);
             return kFailedReported;
         }
         const size_t size = converted + 1;
@@ -259,7 +259,7 @@ StatusCode storeText(CellRecord<Ch>& cell, BSTR string) {
         AllocationFailure failure = AllocationFailure::none;
         char* bytes = static_cast<char*>(allocateArray(size + 1, 1, failure));
         if (!bytes) {
-            showMessage<char>(failure == AllocationFailure::exhausted ? 12 : 13);
+            showMessage<char>(allocationFailureMessage(failure));
             return kNoMemory;
         }
         const size_t written = settingsFilePort().toMultibyte(wide, bytes, size + 1);
@@ -373,8 +373,8 @@ StatusCode captureCell(int32_t column, int32_t row) {
     CALL(captureBorders(cell));
 
     if (grid.rows == 1 && grid.columns == 1) {
-        cell.mergePosition = 0;
-    } else if (cell.mergePosition == 0) {
+        cell.mergePosition = kNotMerged;
+    } else if (cell.mergePosition == kNotMerged) {
         CALL(captureMergedArea<Ch>(column, row));
     }
     clearHeld(s.cellObject, s.cellObjectHeld);
@@ -388,10 +388,10 @@ StatusCode capture() {
     RunState<Ch>& run = runState<Ch>();
     CALL(startCalc<Ch>());
 
-    run.captureStage = 5;
+    run.captureStage = kCaptureReadingCells;
     grid.columns = grid.rows = 0;
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.selection, s.document.pdispVal, GRID_OLESTR("CurrentSelection")));
-    s.sessionStage = 8;
+    s.sessionStage = kSelectionHeld;
     s.columnCollectionHeld = 1;
     const StatusCode columns = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.columnCollection, s.selection.pdispVal,
                                             GRID_OLESTR("Columns"));
@@ -429,9 +429,9 @@ StatusCode capture() {
     // A failed close has released the grid along with the session: the capture failed.
     if (ReleaseAutomation<Ch>(1) != kOk) return kAutomationFailed;
     if (cancelRequested<Ch>()) {
-        showMessage<Ch>(3);
+        showMessage<Ch>(kMessageCancelled);
         ReleaseCellGrid<Ch>();
-        run.cancelState.store(2);
+        run.cancelState.store(kCancelSeen);
         return kCancelled;
     }
     return kOk;

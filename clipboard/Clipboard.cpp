@@ -47,7 +47,7 @@ template <class Ch>
 int32_t probeClipboard() {
     ClipboardPort& clipboard = clipboardPort();
     if (!openWithRetries<Ch>()) {
-        showMessage<Ch>(20);
+        showMessage<Ch>(kMessageClipboardNotOpenedForReading);
         return kFailedReported;
     }
     int32_t textMark = 0, sylkMark = 0;
@@ -60,13 +60,13 @@ int32_t probeClipboard() {
             MemoryHandle data = clipboard.getData(kFormatSylk);
             if (!data) {
                 clipboard.close();
-                showMessage<Ch>(21);
+                showMessage<Ch>(kMessageClipboardNotRead);
                 return kFailedReported;
             }
             const void* head = clipboard.globalLock(data);
             if (!head) {
                 clipboard.close();
-                showMessage<Ch>(13);
+                showMessage<Ch>(kMessageMemoryFailed);
                 return kNoMemory;
             }
             // Another program's block may be shorter than a signature: nothing past its size is read.
@@ -74,14 +74,14 @@ int32_t probeClipboard() {
             if (startsWith(head, size, "ID;PCALC") || startsWith(head, size, "ID;PWXL")) sylkMark = kSpreadsheetData;
             if (unlockFailed(data)) {
                 clipboard.close();
-                showMessage<Ch>(13);
+                showMessage<Ch>(kMessageMemoryFailed);
                 return kNoMemory;
             }
         }
     }
     clipboard.close();
     if (textMark == 0) {
-        showMessage<Ch>(sylkMark == 0 ? 23 : 24);
+        showMessage<Ch>(sylkMark == 0 ? kMessageClipboardEmpty : kMessageClipboardDataNotProcessed);
         return kNothingUsable;
     }
     return sylkMark == kSpreadsheetData ? kSpreadsheetData : textMark;
@@ -91,19 +91,19 @@ template <class Ch>
 StatusCode readClipboardText(Ch** copy) {
     ClipboardPort& clipboard = clipboardPort();
     if (!openWithRetries<Ch>()) {
-        showMessage<Ch>(20);
+        showMessage<Ch>(kMessageClipboardNotOpenedForReading);
         return kFailedReported;
     }
     MemoryHandle data = clipboard.getData(kOwnFormat<Ch>);
     if (!data) {
         clipboard.close();
-        showMessage<Ch>(21);
+        showMessage<Ch>(kMessageClipboardNotRead);
         return kFailedReported;
     }
     const Ch* text = static_cast<const Ch*>(clipboard.globalLock(data));
     if (!text) {
         clipboard.close();
-        showMessage<Ch>(13);
+        showMessage<Ch>(kMessageMemoryFailed);
         return kNoMemory;
     }
     // The text ends at its NUL, or at the end of the block when another program left it out.
@@ -114,7 +114,7 @@ StatusCode readClipboardText(Ch** copy) {
     if (!own) {
         unlockFailed(data);
         clipboard.close();
-        showMessage<Ch>(failure == AllocationFailure::exhausted ? 12 : 13);
+        showMessage<Ch>(allocationFailureMessage(failure));
         return kNoMemory;
     }
     std::memcpy(own, text, length * sizeof(Ch));
@@ -123,12 +123,12 @@ StatusCode readClipboardText(Ch** copy) {
     if (unlockFailed(data)) {
         releaseArray(own);
         clipboard.close();
-        showMessage<Ch>(13);
+        showMessage<Ch>(kMessageMemoryFailed);
         return kNoMemory;
     }
     if (!clipboard.close()) {
         releaseArray(own);
-        showMessage<Ch>(22);
+        showMessage<Ch>(kMessageClipboardNotClosedAfterReading);
         return kFailedReported;
     }
     *copy = own;
@@ -139,7 +139,7 @@ template <class Ch>
 StatusCode writeClipboard(const Ch* text) {
     ClipboardPort& clipboard = clipboardPort();
     if (!openWithRetries<Ch>()) {
-        showMessage<Ch>(16);
+        showMessage<Ch>(kMessageClipboardNotOpenedForWriting);
         return kFailedReported;
     }
     // The markup is put into its block before the clipboard is emptied, so that a failure on the
@@ -159,37 +159,37 @@ StatusCode writeClipboard(const Ch* text) {
     MemoryHandle block = clipboard.globalAlloc(kMoveableShared, size);
     if (!block) {
         clipboard.close();
-        showMessage<Ch>(12);
+        showMessage<Ch>(kMessageMemoryExhausted);
         return kNoMemory;
     }
     Ch* target = static_cast<Ch*>(clipboard.globalLock(block));
     if (!target) {
         clipboard.close();
         clipboard.globalFree(block);
-        showMessage<Ch>(13);
+        showMessage<Ch>(kMessageMemoryFailed);
         return kNoMemory;
     }
     std::memcpy(target, text, (length + 1) * sizeof(Ch));
     if (unlockFailed(block)) {
         clipboard.close();
         clipboard.globalFree(block);
-        showMessage<Ch>(13);
+        showMessage<Ch>(kMessageMemoryFailed);
         return kNoMemory;
     }
     if (!clipboard.empty()) {
         clipboard.close();
         clipboard.globalFree(block);
-        showMessage<Ch>(17);
+        showMessage<Ch>(kMessageClipboardNotEmptied);
         return kFailedReported;
     }
     if (!clipboard.setData(kOwnFormat<Ch>, block)) {
         clipboard.close();
         clipboard.globalFree(block);
-        showMessage<Ch>(18);
+        showMessage<Ch>(kMessageClipboardNotWritten);
         return kFailedReported;
     }
     if (!clipboard.close()) {
-        showMessage<Ch>(19);
+        showMessage<Ch>(kMessageClipboardNotClosedAfterWriting);
         return kFailedReported;
     }
     return kOk;

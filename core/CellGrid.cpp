@@ -9,6 +9,8 @@ namespace grid {
 
 int32_t mergePositionCode(int32_t column, int32_t row, int32_t firstColumn, int32_t lastColumn, int32_t firstRow,
                           int32_t lastRow) {
+    // The column part (first 1, between 2, last 3), plus 3 in the rows between and 6 in the last;
+    // the first rule that fits wins, so that the anchor alone has 1.
     int32_t code = column == firstColumn ? 1 : column == lastColumn ? 3 : 2;
     if (row != firstRow) code += row == lastRow ? 6 : 3;
     return code;
@@ -31,7 +33,7 @@ void computeSpans() {
     const int64_t count = int64_t(grid.rows) * grid.columns;
     for (int64_t i = 0; i < count; ++i) {
         CellRecord<Ch>& cell = grid.cells[i];
-        const bool anchor = cell.mergePosition == 1;
+        const bool anchor = cell.mergePosition == kMergeAnchor;
         cell.columnSpan = anchor ? cell.mergeLastColumn - cell.mergeFirstColumn + 1 : 0;
         cell.rowSpan = anchor ? cell.mergeLastRow - cell.mergeFirstRow + 1 : 0;
     }
@@ -70,7 +72,7 @@ StatusCode AllocateCellGrid() {
     void* storage = allocateArray(size_t(count), sizeof(CellRecord<Ch>), failure);
     if (!storage) {
         grid.cellsAllocated = false;
-        showMessage<Ch>(failure == AllocationFailure::exhausted ? 12 : 13);
+        showMessage<Ch>(allocationFailureMessage(failure));
         return kNoMemory;
     }
     grid.cells = static_cast<CellRecord<Ch>*>(storage);
@@ -79,7 +81,7 @@ StatusCode AllocateCellGrid() {
     for (int64_t i = 0; i < count; ++i) {
         grid.cells[i].text.capacity = -1;
         grid.cells[i].text.data = nullptr;
-        grid.cells[i].mergePosition = 0;
+        grid.cells[i].mergePosition = kNotMerged;
     }
     grid.cellsAllocated = true;
     return kOk;
@@ -170,7 +172,7 @@ StatusCode SplitTextIntoGrid(const Ch* text) {
     if (fields > widest) widest = fields;
     if (n == 0) widest = 1;
     if (rows > INT32_MAX || widest > INT32_MAX || rows * widest > INT32_MAX) {
-        showMessage<Ch>(12);
+        showMessage<Ch>(kMessageMemoryExhausted);
         return kNoMemory;
     }
     grid.rows = static_cast<int32_t>(rows);
@@ -181,7 +183,8 @@ StatusCode SplitTextIntoGrid(const Ch* text) {
     for (int64_t i = 0; i < rows * widest; ++i) {
         CellRecord<Ch>& cell = grid.cells[i];
         for (int side = 0; side < 4; ++side) cell.border[side] = cell.borderColor[side] = 0;
-        cell.horiJustify = cell.vertJustify = 0;
+        cell.horiJustify = kHoriStandard;
+        cell.vertJustify = kVertStandard;
         cell.charColor = 0;
         cell.charHeight = 10;
         cell.bold = cell.italic = 0;

@@ -15,17 +15,35 @@ inline constexpr int32_t kThickLine = 2;
 // Sides, in the order of `border` and `borderColor`.
 enum Side { kLeft = 0, kRight = 1, kTop = 2, kBottom = 3 };
 
+// Calc's horizontal justification (CellHoriJustify) and vertical one (CellVertJustify).
+inline constexpr int32_t kHoriStandard = 0;
+inline constexpr int32_t kHoriLeft = 1;
+inline constexpr int32_t kHoriCenter = 2;
+inline constexpr int32_t kHoriRight = 3;
+inline constexpr int32_t kHoriBlock = 4;
+inline constexpr int32_t kHoriRepeat = 5;
+inline constexpr int32_t kVertStandard = 0;
+inline constexpr int32_t kVertTop = 1;
+inline constexpr int32_t kVertCenter = 2;
+inline constexpr int32_t kVertBottom = 3;
+
+// A cell's place in a merged area (mergePosition): outside any, the anchor (the area's top-left
+// cell, which carries the area), or one of the covered cells, 2 to 9 (mergePositionCode).
+inline constexpr int32_t kNotMerged = 0;
+inline constexpr int32_t kMergeAnchor = 1;
+inline constexpr int32_t kMergeLastCovered = 9;
+
 template <class Ch>
 struct CellRecord {
     TextBuffer<Ch> text;  // capacity -1: never allocated, reads as empty
     int32_t border[4];
-    int32_t horiJustify;  // 0 STANDARD, 1 LEFT, 2 CENTER, 3 RIGHT, 4 BLOCK, 5 REPEAT
-    int32_t vertJustify;  // 0 STANDARD, 1 TOP, 2 CENTER, 3 BOTTOM
+    int32_t horiJustify;  // kHoriStandard ... kHoriRepeat
+    int32_t vertJustify;  // kVertStandard ... kVertBottom
     int32_t mergeFirstColumn;  // the merge rectangle: set in an area's anchor only
     int32_t mergeLastColumn;
     int32_t mergeFirstRow;
     int32_t mergeLastRow;
-    int32_t mergePosition;  // 0 outside any area, 1 the anchor, 2..9 covered
+    int32_t mergePosition;  // kNotMerged, kMergeAnchor, or 2..9 covered by an anchor
     int32_t columnSpan;     // writers' work fields
     int32_t rowSpan;
     int32_t charColor;  // 0xRRGGBB
@@ -37,6 +55,11 @@ struct CellRecord {
     int32_t backColor;  // 0xRRGGBB
     int32_t borderColor[4];
 };
+
+template <class Ch>
+bool isCoveredByAnchor(const CellRecord<Ch>& cell) {
+    return cell.mergePosition > kMergeAnchor;
+}
 
 template <class Ch>
 struct CellGrid {

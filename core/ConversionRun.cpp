@@ -13,13 +13,13 @@
 
 namespace grid {
 
-MessageCode captureFailureMessage(int32_t stage) {
+std::optional<MessageCode> captureFailureMessage(int32_t stage) {
     switch (stage) {
-        case 0: return 0;
-        case 1: return 14;
-        case 2: return 15;
-        case 4: return 24;
-        default: return 5;
+        case kCaptureStartingCom: return std::nullopt;
+        case kCaptureFindingCalc: return kMessageCalcNotStarted;
+        case kCaptureCreatingServiceManager: return kMessageCalcNotFound;
+        case kCapturePasting: return kMessageClipboardDataNotProcessed;
+        default: return kMessageConversionFailed;
     }
 }
 
@@ -37,10 +37,10 @@ StatusCode capture() {
     RunState<Ch>& run = runState<Ch>();
     ClearRunOwnership<Ch>();
     resetCalcSession();
-    run.captureStage = 0;
+    run.captureStage = kCaptureStartingCom;
     if (cancelRequested<Ch>()) {
-        showMessage<Ch>(3);
-        run.cancelState.store(2);
+        showMessage<Ch>(kMessageCancelled);
+        run.cancelState.store(kCancelSeen);
         return kCancelled;
     }
     const int32_t kind = probeClipboard<Ch>();
@@ -56,8 +56,8 @@ StatusCode capture() {
 template <class Ch>
 StatusCode capturePlainText() {
     RunState<Ch>& run = runState<Ch>();
-    if (showMessage<Ch>(2) != kAnswerOk) {
-        showMessage<Ch>(3);
+    if (showMessage<Ch>(kQuestionBordersOnAllCells) != kAnswerOk) {
+        showMessage<Ch>(kMessageCancelled);
         return kCancelled;
     }
     run.bordersAccepted = 1;
@@ -70,7 +70,7 @@ StatusCode runConversion() {
     const StatusCode captured = capture<Ch>();
     if (captured == kNoMemory || captured == kCancelled || captured == kFailedReported) return kFailedReported;
     if (captured != kOk) {
-        if (MessageCode message = captureFailureMessage(run.captureStage)) showMessage<Ch>(message);
+        if (const auto message = captureFailureMessage(run.captureStage)) showMessage<Ch>(*message);
         ReleaseCellGrid<Ch>();
         return kFailedReported;
     }
@@ -81,8 +81,8 @@ StatusCode runConversion() {
 
     const StatusCode written = writeMarkup<Ch>();
     if (written != kOk) {
-        if (written == kNoMemory) showMessage<Ch>(12);
-        else if (written != kCancelled && written != kFailedReported) showMessage<Ch>(5);
+        if (written == kNoMemory) showMessage<Ch>(kMessageMemoryExhausted);
+        else if (written != kCancelled && written != kFailedReported) showMessage<Ch>(kMessageConversionFailed);
         // The storage would go with the process, which ends after the run; it is freed all the
         // same, so that nothing is left behind.
         ReleaseCellGrid<Ch>();
@@ -90,9 +90,9 @@ StatusCode runConversion() {
     }
 
     if (cancelRequested<Ch>()) {
-        showMessage<Ch>(3);
+        showMessage<Ch>(kMessageCancelled);
         ReleaseCellGrid<Ch>();
-        run.cancelState.store(2);
+        run.cancelState.store(kCancelSeen);
         return kCancelled;
     }
     const StatusCode published = writeClipboard<Ch>(runBuffers<Ch>().outputBuffer.data);
@@ -104,9 +104,9 @@ StatusCode runConversion() {
     if (run.showElapsedTime == 1) {
         run.runEndTime = clockPort().localTime();
         elapsedTime(run.runStartTime, run.runEndTime, run.elapsedMinutes, run.elapsedSeconds);
-        showMessage<Ch>(1);
+        showMessage<Ch>(kMessageFinishedWithTime);
     } else {
-        showMessage<Ch>(0);
+        showMessage<Ch>(kMessageFinished);
     }
     return kOk;
 }

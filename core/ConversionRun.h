@@ -2,6 +2,7 @@
 // One conversion run: the cells on the clipboard become markup on the clipboard, and the user is
 // told how it went. It runs once, on the worker thread of the progress window.
 #include <cstdint>
+#include <optional>
 
 #include "core/Messages.h"
 #include "core/Status.h"
@@ -17,8 +18,8 @@ template <class Ch> StatusCode runConversion();
 // clipboard text. 0, 101, 102 or 120.
 template <class Ch> StatusCode capturePlainText();
 
-// The message for a Calc capture that failed, by how far the session got (0: none).
-MessageCode captureFailureMessage(int32_t stage);
+// The message for a Calc capture that failed, by how far the session got (none before COM).
+std::optional<MessageCode> captureFailureMessage(int32_t stage);
 
 // Whole seconds between two local times, across one midnight at most.
 void elapsedTime(const LocalTime& start, const LocalTime& end, int32_t& minutes, int32_t& seconds);

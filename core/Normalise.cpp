@@ -20,8 +20,8 @@ StatusCode normaliseGrid() {
 
     if (!anyBorder) {
         if (run.clipboardKind == 3 && run.bordersAccepted == 0) {
-            if (showMessage<Ch>(2) != kAnswerOk) {
-                showMessage<Ch>(3);
+            if (showMessage<Ch>(kQuestionBordersOnAllCells) != kAnswerOk) {
+                showMessage<Ch>(kMessageCancelled);
                 ReleaseCellGrid<Ch>();
                 return kCancelled;
             }
@@ -34,10 +34,10 @@ StatusCode normaliseGrid() {
     for (int32_t row = 0; row < grid.rows; ++row) {
         for (int32_t column = 0; column < grid.columns; ++column) {
             const CellRecord<Ch>& anchor = grid.at(column, row);
-            if (anchor.mergePosition != 1) continue;
+            if (anchor.mergePosition != kMergeAnchor) continue;
             if (anchor.mergeLastColumn >= grid.columns || anchor.mergeLastRow >= grid.rows ||
                 anchor.mergeFirstColumn < 0 || anchor.mergeFirstRow < 0) {
-                showMessage<Ch>(39);
+                showMessage<Ch>(kMessageRangeNotRectangular);
                 ReleaseCellGrid<Ch>();
                 return kFailedReported;
             }

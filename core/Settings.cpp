@@ -136,7 +136,7 @@ void prepareSettings() {
             if (found != 0) copyText(directory, kPathSize<Ch>, static_cast<const Ch*>(userDirectory));
         }
     }
-    if (found == 0) showMessage<Ch>(31);
+    if (found == 0) showMessage<Ch>(kMessageSettingsFileMissing);
     Ch path[kPathSize<Ch>];
     joinPath(path, kPathSize<Ch>, static_cast<const Ch*>(directory), name);
     readSettings<Ch>(path);

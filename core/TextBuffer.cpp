@@ -30,7 +30,7 @@ StatusCode InitTextBuffer(TextBuffer<Ch>& buffer, int32_t requestedCapacity) {
     Ch* storage = allocateCharacters<Ch>(int64_t(capacity) + 1, failure);
     if (!storage) {
         buffer = TextBuffer<Ch>{};
-        showMessage<Ch>(failure == AllocationFailure::exhausted ? 12 : 13);
+        showMessage<Ch>(allocationFailureMessage(failure));
         return kNoMemory;
     }
     storage[0] = Ch(0);
@@ -78,7 +78,7 @@ StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text, int32_t count) {
     if (int64_t(buffer.length) + count > buffer.capacity) {
         int64_t extra = int64_t(count) + 500;
         if (extra > INT32_MAX || GrowTextBuffer(buffer, static_cast<int32_t>(extra)) != kOk) {
-            showMessage<Ch>(13);
+            showMessage<Ch>(kMessageMemoryFailed);
             return kNoMemory;
         }
     }
@@ -92,7 +92,7 @@ template <class Ch>
 StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text) {
     size_t n = textLength(text);
     if (n > size_t(INT32_MAX)) {
-        showMessage<Ch>(13);
+        showMessage<Ch>(kMessageMemoryFailed);
         return kNoMemory;
     }
     return AppendText(buffer, text, static_cast<int32_t>(n));
@@ -142,7 +142,7 @@ int BoundedSprintf(Ch* destination, int32_t size, const Ch* format, std::initial
     for (const Ch* p = format; *p != Ch(0); ++p) {
         if (*p != Ch('%')) continue;
         if (++counted > 5) {
-            showMessage<Ch>(99);
+            showMessage<Ch>(kMessageTooManyFormatArguments);
             processExitPort().exitProcess(0);
             return 0;  // only reached when the exit port of a test returns
         }

@@ -28,17 +28,17 @@ StatusCode appendColour(int32_t colour) {
 
 const char16_t* paragraphStart(int32_t horiJustify) {
     switch (horiJustify) {
-        case 1: return u"<P ALIGN=\"LEFT\"";
-        case 2: return u"<P ALIGN=\"CENTER\"";
-        case 3: return u"<P ALIGN=\"RIGHT\"";
+        case kHoriLeft: return u"<P ALIGN=\"LEFT\"";
+        case kHoriCenter: return u"<P ALIGN=\"CENTER\"";
+        case kHoriRight: return u"<P ALIGN=\"RIGHT\"";
         default: return nullptr;
     }
 }
 
 const char16_t* verticalAlignment(int32_t vertJustify) {
     switch (vertJustify) {
-        case 1: return u" VALIGN=\"TOP\"";
-        case 3: return u" VALIGN=\"BOTTOM\"";
+        case kVertTop: return u" VALIGN=\"TOP\"";
+        case kVertBottom: return u" VALIGN=\"BOTTOM\"";
         default: return nullptr;
     }
 }
@@ -63,8 +63,8 @@ Options currentOptions() {
 StatusCode writeCell(const Options& o, const CellRecord<char16_t>& cell) {
     const StyleClassState& classes = styleClasses();
     APPEND(append(u"\r\n<TD"));
-    if (cell.mergePosition == 1 && cell.columnSpan >= 2) APPEND(appendFormatted(u" COLSPAN=%d", cell.columnSpan));
-    if (cell.mergePosition == 1 && cell.rowSpan >= 2) APPEND(appendFormatted(u" ROWSPAN=%d", cell.rowSpan));
+    if (cell.mergePosition == kMergeAnchor && cell.columnSpan >= 2) APPEND(appendFormatted(u" COLSPAN=%d", cell.columnSpan));
+    if (cell.mergePosition == kMergeAnchor && cell.rowSpan >= 2) APPEND(appendFormatted(u" ROWSPAN=%d", cell.rowSpan));
     APPEND(append(u" NOWRAP"));
     if (o.alignV) {
         if (const char16_t* valign = verticalAlignment(cell.vertJustify)) APPEND(append(valign));
@@ -165,7 +165,7 @@ StatusCode WriteHtmlTable() {
         for (int32_t column = 0; column < grid.columns; ++column) {
             CollectCellClasses(row, column);
             const CellRecord<char16_t>& cell = grid.at(column, row);
-            if (cell.mergePosition > 1) continue;  // covered by an area written at its anchor
+            if (isCoveredByAnchor(cell)) continue;  // covered by an area written at its anchor
             APPEND(writeCell(o, cell));
         }
         APPEND(append(u"\r\n</TR>"));

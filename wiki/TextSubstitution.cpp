@@ -21,7 +21,7 @@ StatusCode wrap(TextBuffer<char>& rewritten, const char* around) {
     const int32_t aroundLength = static_cast<int32_t>(std::strlen(around));
     TextBuffer<char> combined;
     if (InitTextBuffer(combined, rewritten.length + 202) != kOk) {
-        showMessage<char>(13);
+        showMessage<char>(kMessageMemoryFailed);
         return kNoMemory;
     }
     StatusCode status = AppendText(combined, around, aroundLength);

@@ -40,16 +40,16 @@ void parseAll(Settings<char>& s) {
 
 StatusCode writeCell(const Settings<char>& s, const CellRecord<char>& cell) {
     APPEND(AppendText(output(), s.cell_sep.text));
-    const bool anchor = cell.mergePosition == 1;
+    const bool anchor = cell.mergePosition == kMergeAnchor;
     if (anchor) {
         for (int32_t i = 0; i < cell.rowSpan; ++i) APPEND(open(s.cell_mrgv));
         for (int32_t i = 0; i < cell.columnSpan; ++i) APPEND(open(s.cell_mrgh));
     }
-    APPEND(open(cell.vertJustify == 1 ? s.cell_posvt : cell.vertJustify == 2 ? s.cell_posvc : s.cell_posvb));
+    APPEND(open(cell.vertJustify == kVertTop ? s.cell_posvt : cell.vertJustify == kVertCenter ? s.cell_posvc : s.cell_posvb));
     APPEND(open(s.back_color, kColourValue, cell.backColor));
     APPEND(open(s.font_color, kColourValue, cell.charColor));
     APPEND(open(s.font_size, kIntegerValue, cell.charHeight));
-    APPEND(open(cell.horiJustify == 3 ? s.cell_poshr : cell.horiJustify == 2 ? s.cell_poshc : s.cell_poshl));
+    APPEND(open(cell.horiJustify == kHoriRight ? s.cell_poshr : cell.horiJustify == kHoriCenter ? s.cell_poshc : s.cell_poshl));
     if (cell.bold) APPEND(open(s.font_bold));
     if (cell.underline != 0) APPEND(open(s.font_underline));
     if (cell.italic) APPEND(open(s.font_italic));
@@ -65,11 +65,11 @@ StatusCode writeCell(const Settings<char>& s, const CellRecord<char>& cell) {
     if (cell.bold) APPEND(close(s.font_bold));
     // For the values without a template of their own, opening and closing differ: left opens,
     // right closes; bottom opens, top closes.
-    APPEND(close(cell.horiJustify == 1 ? s.cell_poshl : cell.horiJustify == 2 ? s.cell_poshc : s.cell_poshr));
+    APPEND(close(cell.horiJustify == kHoriLeft ? s.cell_poshl : cell.horiJustify == kHoriCenter ? s.cell_poshc : s.cell_poshr));
     APPEND(close(s.font_size, kIntegerValue, cell.charHeight));
     APPEND(close(s.font_color, kColourValue, cell.charColor));
     APPEND(close(s.back_color, kColourValue, cell.backColor));
-    APPEND(close(cell.vertJustify == 3 ? s.cell_posvb : cell.vertJustify == 2 ? s.cell_posvc : s.cell_posvt));
+    APPEND(close(cell.vertJustify == kVertBottom ? s.cell_posvb : cell.vertJustify == kVertCenter ? s.cell_posvc : s.cell_posvt));
     if (anchor) {
         for (int32_t i = 0; i < cell.columnSpan; ++i) APPEND(close(s.cell_mrgh));
         for (int32_t i = 0; i < cell.rowSpan; ++i) APPEND(close(s.cell_mrgv));
@@ -93,7 +93,7 @@ StatusCode WriteWikiTable() {
     for (int32_t row = 0; row < grid.rows; ++row) {
         for (int32_t column = 0; column < grid.columns; ++column) {
             const CellRecord<char>& cell = grid.at(column, row);
-            if (cell.mergePosition > 1) continue;  // covered: written at its anchor
+            if (isCoveredByAnchor(cell)) continue;  // covered: written at its anchor
             APPEND(writeCell(s, cell));
         }
         APPEND(AppendText(output(), s.cell_sep.text));

@@ -43,7 +43,7 @@ template <class Ch>
 gboolean keyPressed(GtkWidget*, GdkEventKey* event, gpointer) {
     if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter || event->keyval == GDK_KEY_Escape ||
         event->keyval == GDK_KEY_space) {
-        runState<Ch>().cancelState.store(1);
+        runState<Ch>().cancelState.store(kCancelRequested);
         return TRUE;
     }
     return FALSE;
@@ -51,7 +51,7 @@ gboolean keyPressed(GtkWidget*, GdkEventKey* event, gpointer) {
 
 template <class Ch>
 void cancelClicked(GtkButton*, gpointer) {
-    runState<Ch>().cancelState.store(1);
+    runState<Ch>().cancelState.store(kCancelRequested);
 }
 
 // A pending cancel request keeps the program alive until the worker has seen it, ten seconds at
@@ -60,14 +60,14 @@ template <class Ch>
 void destroyed(GtkWidget*, gpointer) {
     mainWindow = nullptr;
     progressBar = nullptr;
-    for (int check = 0; check < 100 && runState<Ch>().cancelState.load() == 1; ++check) g_usleep(100 * 1000);
+    for (int check = 0; check < 100 && runState<Ch>().cancelState.load() == kCancelRequested; ++check) g_usleep(100 * 1000);
     gtk_main_quit();
 }
 
 template <class Ch>
 void createWindow() {
     RunState<Ch>& run = runState<Ch>();
-    run.cancelState.store(0);
+    run.cancelState.store(kCancelNotRequested);
     run.bordersAccepted = 0;
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(window), programCaption<Ch>());

@@ -42,10 +42,10 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     RunState<Ch>& run = runState<Ch>();
     switch (message) {
         case WM_COMMAND:
-            if (LOWORD(wParam) == kCancelButton) run.cancelState.store(1);
+            if (LOWORD(wParam) == kCancelButton) run.cancelState.store(kCancelRequested);
             return 0;
         case WM_KEYDOWN:
-            if (wParam == VK_RETURN || wParam == VK_ESCAPE || wParam == VK_SPACE) run.cancelState.store(1);
+            if (wParam == VK_RETURN || wParam == VK_ESCAPE || wParam == VK_SPACE) run.cancelState.store(kCancelRequested);
             return 0;
         case WM_CLOSE:
             DestroyWindow(window);
@@ -53,7 +53,7 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_DESTROY:
             // A cancel request still pending keeps the program alive until the worker has seen it,
             // for ten seconds at most.
-            for (int check = 0; check < 100 && run.cancelState.load() == 1; ++check) Sleep(100);
+            for (int check = 0; check < 100 && run.cancelState.load() == kCancelRequested; ++check) Sleep(100);
             PostQuitMessage(0);
             return 0;
         default:
@@ -70,7 +70,7 @@ DWORD WINAPI workerThread(LPVOID) {
 template <class Ch>
 bool createWindow(HINSTANCE instance, int showCommand) {
     RunState<Ch>& run = runState<Ch>();
-    run.cancelState.store(0);
+    run.cancelState.store(kCancelNotRequested);
     run.bordersAccepted = 0;
     InitCommonControls();
 
