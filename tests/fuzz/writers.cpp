@@ -1,22 +1,31 @@
-// Both writers on a grid decoded from the input: any size up to 12 x 12, any field values, any
+// Both writers on one grid decoded from the input: any size up to 12 x 12, any field values, any
 // merged areas (overlapping ones and ones reaching outside the grid too), normalised first as a
-// run does. Gridweave's grid and Gridquill's hold the same cells.
+// run does. Gridweave's grid and Gridquill's hold the same cells, so both programs must write the
+// same cells in the same order, row by row, with the same texts.
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "core/CellGrid.h"
 #include "core/Normalise.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
 #include "html/HtmlWriter.h"
-#include "wiki/WikiWriter.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "wiki/WikiWriter.h"
 
 namespace {
+
+// What the writers wrote: per row, the texts of the cells written, in order.
+using WrittenCells = std::vector<std::vector<std::string>>;
 
 void setTemplate(grid::MarkupTemplate& markup, const char* text) {
     markup = {};
     std::strncpy(markup.text, text, sizeof markup.text - 1);
 }
+
+// The rewrites that keep Gridquill's cells apart in its markup, and that read back exactly.
+const char* const kRewrites[][2] = {{"&", "&#38;"}, {"|", "&#124;"}, {"\r", "&#13;"}, {"\n", "&#10;"}};
 
 void prepareSettings(grid::fuzz::Input& input) {
     grid::resetSettings<char16_t>();
@@ -29,7 +38,12 @@ void prepareSettings(grid::fuzz::Input& input) {
                            weave.font_size_yn, weave.font_bold_yn, weave.font_underline_yn, weave.font_italic_yn,
                            weave.font_strikethrough_yn, weave.cell_posh_yn, weave.cell_posv_yn})
         std::memcpy(flag, flags & 2 ? u"ON" : u"", flags & 2 ? 6 : 2);
+}
+
+// Every template of Gridquill's vocabulary, for the writer's first run.
+void everyTemplate() {
     grid::Settings<char>& quill = grid::settings<char>();
+    quill = {};
     std::strcpy(quill.cntl_char, "@");
     setTemplate(quill.cell_sep, "|");
     setTemplate(quill.cell_mrgh, ">");
@@ -55,27 +69,55 @@ void prepareSettings(grid::fuzz::Input& input) {
     setTemplate(quill.substitutions[0].mode, "");
 }
 
+// A separator and the rewrites alone, for the second run, whose markup is read back.
+void separatorOnly() {
+    grid::Settings<char>& quill = grid::settings<char>();
+    quill = {};
+    std::strcpy(quill.cntl_char, "@");
+    setTemplate(quill.cell_sep, "|");
+    quill.substitutionCount = 4;
+    for (int n = 0; n < 4; ++n) {
+        setTemplate(quill.substitutions[n].pattern, kRewrites[n][0]);
+        setTemplate(quill.substitutions[n].replacement, kRewrites[n][1]);
+    }
+}
+
 struct Area {
     int32_t firstColumn, lastColumn, firstRow, lastRow;
 };
 
-template <class Ch>
-bool build(int32_t rows, int32_t columns, const grid::fuzz::Input& description, const Area* areas, int areaCount) {
-    grid::fuzz::Input input = description;
-    grid::resetRunState<Ch>();
-    grid::ClearRunOwnership<Ch>();
-    grid::CellGrid<Ch>& grid = grid::cellGrid<Ch>();
-    grid.rows = rows, grid.columns = columns;
-    if (grid::AllocateCellGrid<Ch>() != grid::kOk) return false;
-    grid::runState<Ch>().clipboardKind = 3;
-    grid::runState<Ch>().bordersAccepted = 1;
-    for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
-        grid::CellRecord<Ch>& cell = grid.cells[i];
-        const std::basic_string<Ch> text = input.text<Ch>(12);
-        if (!text.empty()) {
-            if (grid::InitTextBuffer(cell.text, int32_t(text.size())) != grid::kOk) return false;
-            if (grid::AppendText(cell.text, text.c_str()) != grid::kOk) return false;
-        }
+struct CellFacts {
+    std::string text;  // bytes; Gridweave's units are made of them one to one
+    int32_t border[4], borderColor[4];
+    int32_t horiJustify, vertJustify, charColor, charHeight, bold, italic, underline, strikeout, backColor;
+};
+
+// One UTF-16 unit for each byte, the other way round too: ASCII stays, the rest become Japanese
+// characters, lone surrogates of both halves and full-width forms.
+char16_t wideUnit(unsigned char byte) {
+    if (byte < 0x80) return byte;
+    if (byte < 0xC0) return char16_t(0x3000 + (byte - 0x80));
+    if (byte < 0xE0) return char16_t(0xD800 + (byte - 0xC0));
+    if (byte < 0xF0) return char16_t(0xDC00 + (byte - 0xE0));
+    return char16_t(0xFF00 + (byte - 0xF0));
+}
+
+std::string bytesOfUnits(const std::u16string& units) {
+    std::string bytes;
+    for (char16_t unit : units) {
+        int byte = -1;
+        for (int b = 0; b < 256 && byte < 0; ++b)
+            if (wideUnit(static_cast<unsigned char>(b)) == unit) byte = b;
+        if (byte < 0) grid::fuzz::fail();  // Gridweave wrote a character no cell holds
+        bytes.push_back(char(byte));
+    }
+    return bytes;
+}
+
+std::vector<CellFacts> decodeCells(grid::fuzz::Input& input, int64_t count) {
+    std::vector<CellFacts> cells(static_cast<size_t>(count));
+    for (CellFacts& cell : cells) {
+        cell.text = input.text<char>(12);
         for (int side = 0; side < 4; ++side) {
             cell.border[side] = input.byte() % 4;
             cell.borderColor[side] = input.integer();
@@ -89,6 +131,41 @@ bool build(int32_t rows, int32_t columns, const grid::fuzz::Input& description, 
         cell.underline = input.byte() % 3;
         cell.strikeout = input.byte() % 3;
         cell.backColor = input.integer();
+    }
+    return cells;
+}
+
+template <class Ch>
+bool build(int32_t rows, int32_t columns, const std::vector<CellFacts>& facts, const Area* areas, int areaCount) {
+    grid::resetRunState<Ch>();
+    grid::ClearRunOwnership<Ch>();
+    grid::CellGrid<Ch>& grid = grid::cellGrid<Ch>();
+    grid.rows = rows, grid.columns = columns;
+    if (grid::AllocateCellGrid<Ch>() != grid::kOk) return false;
+    grid::runState<Ch>().clipboardKind = 3;
+    grid::runState<Ch>().bordersAccepted = 1;
+    for (size_t i = 0; i < facts.size(); ++i) {
+        const CellFacts& from = facts[i];
+        grid::CellRecord<Ch>& cell = grid.cells[i];
+        if (!from.text.empty()) {
+            std::basic_string<Ch> text;
+            for (char byte : from.text) text.push_back(sizeof(Ch) == 1 ? Ch(byte) : Ch(wideUnit(byte)));
+            if (grid::InitTextBuffer(cell.text, int32_t(text.size())) != grid::kOk) return false;
+            if (grid::AppendText(cell.text, text.c_str()) != grid::kOk) return false;
+        }
+        for (int side = 0; side < 4; ++side) {
+            cell.border[side] = from.border[side];
+            cell.borderColor[side] = from.borderColor[side];
+        }
+        cell.horiJustify = from.horiJustify;
+        cell.vertJustify = from.vertJustify;
+        cell.charColor = from.charColor;
+        cell.charHeight = from.charHeight;
+        cell.bold = from.bold;
+        cell.italic = from.italic;
+        cell.underline = from.underline;
+        cell.strikeout = from.strikeout;
+        cell.backColor = from.backColor;
     }
     for (int a = 0; a < areaCount; ++a) {
         const Area& area = areas[a];
@@ -107,6 +184,63 @@ bool build(int32_t rows, int32_t columns, const grid::fuzz::Input& description, 
     return true;
 }
 
+// The cells of Gridweave's table: the content of each TD element, its formatting tags dropped and
+// its text read back.
+WrittenCells readHtmlTable(const std::u16string& html) {
+    WrittenCells rows;
+    const size_t end = html.find(u"\r\n</TABLE>");
+    if (end == std::u16string::npos) grid::fuzz::fail();
+    for (size_t row = html.find(u"\r\n<TR>"); row < end; row = html.find(u"\r\n<TR>", row + 1)) {
+        const size_t rowEnd = html.find(u"\r\n</TR>", row);
+        rows.emplace_back();
+        for (size_t cell = html.find(u"\r\n<TD", row); cell < rowEnd; cell = html.find(u"\r\n<TD", cell + 1)) {
+            const size_t start = html.find(u'>', cell) + 1, stop = html.find(u"</TD>", cell);
+            if (stop > rowEnd) grid::fuzz::fail();
+            std::u16string content;
+            for (size_t at = start; at < stop;) {
+                if (html.compare(at, 4, u"<BR>") != 0 && html[at] == u'<') {
+                    at = html.find(u'>', at) + 1;  // the writer's own tag
+                    continue;
+                }
+                content.push_back(html[at++]);
+            }
+            rows.back().push_back(bytesOfUnits(grid::fuzz::unescapeHtmlText(content)));
+        }
+    }
+    return rows;
+}
+
+// The cells of Gridquill's table written with a separator and the rewrites alone: one line a row,
+// the cells between the separators, each rewrite read back.
+WrittenCells readWikiTable(const std::string& markup) {
+    WrittenCells rows;
+    for (size_t line = 0; line < markup.size();) {
+        const size_t end = markup.find("\r\n", line);
+        if (end == std::string::npos || markup[line] != '|' || markup[end - 1] != '|') grid::fuzz::fail();
+        rows.emplace_back();
+        for (size_t cell = line + 1; cell < end; cell = markup.find('|', cell) + 1) {
+            const size_t stop = markup.find('|', cell);
+            std::string text;
+            for (size_t at = cell; at < stop;) {
+                bool rewritten = false;
+                for (const auto& rewrite : kRewrites) {
+                    const size_t length = std::strlen(rewrite[1]);
+                    if (markup.compare(at, length, rewrite[1]) == 0) {
+                        text += rewrite[0];
+                        at += length;
+                        rewritten = true;
+                        break;
+                    }
+                }
+                if (!rewritten) text.push_back(markup[at++]);
+            }
+            rows.back().push_back(text);
+        }
+        line = end + 2;
+    }
+    return rows;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -120,11 +254,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         areas[a].firstRow = int8_t(input.byte()) % 14, areas[a].lastRow = int8_t(input.byte()) % 14;
     }
     prepareSettings(input);
-    if (build<char16_t>(rows, columns, input, areas, areaCount) && grid::normaliseGrid<char16_t>() == grid::kOk)
-        grid::WriteHtmlTable();
+    const std::vector<CellFacts> cells = decodeCells(input, int64_t(rows) * columns);
+
+    WrittenCells html, wiki;
+    bool htmlWritten = false, wikiWritten = false;
+    if (build<char16_t>(rows, columns, cells, areas, areaCount) && grid::normaliseGrid<char16_t>() == grid::kOk &&
+        grid::WriteHtmlTable() == grid::kOk) {
+        const grid::TextBuffer<char16_t>& out = grid::runBuffers<char16_t>().outputBuffer;
+        html = readHtmlTable(std::u16string(out.data, size_t(out.length)));
+        htmlWritten = true;
+    }
     grid::ReleaseCellGrid<char16_t>();
-    if (build<char>(rows, columns, input, areas, areaCount) && grid::normaliseGrid<char>() == grid::kOk)
-        grid::WriteWikiTable();
+    if (build<char>(rows, columns, cells, areas, areaCount) && grid::normaliseGrid<char>() == grid::kOk) {
+        everyTemplate();
+        if (grid::WriteWikiTable() == grid::kOk) {
+            grid::ReleaseCellGrid<char>();
+            // The same grid once more, for the markup that can be read back.
+            if (build<char>(rows, columns, cells, areas, areaCount) && grid::normaliseGrid<char>() == grid::kOk) {
+                separatorOnly();
+                if (grid::WriteWikiTable() == grid::kOk) {
+                    const grid::TextBuffer<char>& out = grid::runBuffers<char>().outputBuffer;
+                    wiki = readWikiTable(std::string(out.data, size_t(out.length)));
+                    wikiWritten = true;
+                }
+            }
+        }
+    }
     grid::ReleaseCellGrid<char>();
+    if (htmlWritten != wikiWritten || html != wiki) grid::fuzz::fail();
     return 0;
 }
