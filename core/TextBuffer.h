@@ -46,6 +46,13 @@ template <class Ch> StatusCode GrowTextBuffer(TextBuffer<Ch>& buffer, int32_t ex
 // shows message 13 and returns 101 with the content unchanged.
 template <class Ch> StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text);
 template <class Ch> StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text, int32_t count);
+
+// One step of building markup: when it fails (it has shown its message), the step that runs it
+// ends at once with 101. The writers' only way of stopping on failure.
+#define APPEND(step)                                                  \
+    do {                                                              \
+        if ((step) != ::grid::kOk) return ::grid::kNoMemory;          \
+    } while (0)
 // Makes room underneath for `characters` without changing the capacity, so that later growth
 // copies nothing; false, with nothing changed and no message, when the storage cannot be had.
 template <class Ch> bool ReserveTextBuffer(TextBuffer<Ch>& buffer, int64_t characters);

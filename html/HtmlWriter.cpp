@@ -43,9 +43,6 @@ const char16_t* verticalAlignment(int32_t vertJustify) {
     }
 }
 
-#define APPEND(step) \
-    if ((step) != kOk) return kNoMemory
-
 // The flags of the settings, read once per table.
 struct Options {
     bool html5, lineWidth, lineColour, background, fontColour, fontSize, bold, underline, italic, strike, alignH,

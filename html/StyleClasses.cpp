@@ -140,9 +140,6 @@ StatusCode WriteStyleBlock() {
     const Settings<char16_t>& s = settings<char16_t>();
     const CellRecord<char16_t>& first = cellGrid<char16_t>().at(0, 0);
     const bool width = on(s.line_width_yn), colour = on(s.line_color_yn), background = on(s.back_color_yn);
-#define APPEND(step) \
-    if ((step) != kOk) return kNoMemory
-
     APPEND(append(u"\r\n\r\n\r\n<style type=\"text/css\">\r\n<!--\r\n"));
     if (width || colour) {
         APPEND(append(u"table.gweaveT, td.gweaveT, th.gweaveT { border: "));

@@ -10,9 +10,6 @@ namespace {
 
 constexpr int32_t kBufferCapacity = 10000;
 
-#define APPEND(step) \
-    if ((step) != kOk) return kNoMemory
-
 TextBuffer<char>& output() { return runBuffers<char>().outputBuffer; }
 
 StatusCode open(const MarkupTemplate& markup) { return AppendTemplatePart(markup, output(), kOpeningPart); }
