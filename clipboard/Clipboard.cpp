@@ -157,37 +157,22 @@ StatusCode writeClipboard(const Ch* text) {
         size = std::max(size, 2 * (length + 1));
     }
     MemoryHandle block = clipboard.globalAlloc(kMoveableShared, size);
-    if (!block) {
+    // Every failure until the block is the clipboard's: the clipboard is closed before the message
+    // box, so that other programs are not kept from it while the user reads, and the block is
+    // freed.
+    const auto fail = [&](MessageCode message, StatusCode status) {
         clipboard.close();
-        showMessage<Ch>(kMessageMemoryExhausted);
-        return kNoMemory;
-    }
+        if (block) clipboard.globalFree(block);
+        showMessage<Ch>(message);
+        return status;
+    };
+    if (!block) return fail(kMessageMemoryExhausted, kNoMemory);
     Ch* target = static_cast<Ch*>(clipboard.globalLock(block));
-    if (!target) {
-        clipboard.close();
-        clipboard.globalFree(block);
-        showMessage<Ch>(kMessageMemoryFailed);
-        return kNoMemory;
-    }
+    if (!target) return fail(kMessageMemoryFailed, kNoMemory);
     std::memcpy(target, text, (length + 1) * sizeof(Ch));
-    if (unlockFailed(block)) {
-        clipboard.close();
-        clipboard.globalFree(block);
-        showMessage<Ch>(kMessageMemoryFailed);
-        return kNoMemory;
-    }
-    if (!clipboard.empty()) {
-        clipboard.close();
-        clipboard.globalFree(block);
-        showMessage<Ch>(kMessageClipboardNotEmptied);
-        return kFailedReported;
-    }
-    if (!clipboard.setData(kOwnFormat<Ch>, block)) {
-        clipboard.close();
-        clipboard.globalFree(block);
-        showMessage<Ch>(kMessageClipboardNotWritten);
-        return kFailedReported;
-    }
+    if (unlockFailed(block)) return fail(kMessageMemoryFailed, kNoMemory);
+    if (!clipboard.empty()) return fail(kMessageClipboardNotEmptied, kFailedReported);
+    if (!clipboard.setData(kOwnFormat<Ch>, block)) return fail(kMessageClipboardNotWritten, kFailedReported);
     if (!clipboard.close()) {
         showMessage<Ch>(kMessageClipboardNotClosedAfterWriting);
         return kFailedReported;
