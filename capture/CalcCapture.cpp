@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "capture/AutoWrap.h"
+#include "capture/ScopedCom.h"
 #include "core/Allocation.h"
 #include "core/CellGrid.h"
 #include "core/Messages.h"
@@ -22,33 +23,6 @@ namespace {
         StatusCode status_ = (step);     \
         if (status_ != kOk) return status_; \
     } while (0)
-
-VARIANT empty() {
-    VARIANT value;
-    VariantInit(&value);
-    return value;
-}
-
-VARIANT integer(int32_t number) {
-    VARIANT value = empty();
-    value.vt = VT_I4;
-    value.lVal = number;
-    return value;
-}
-
-VARIANT text(const OLECHAR* string) {
-    VARIANT value = empty();
-    value.vt = VT_BSTR;
-    value.bstrVal = SysAllocString(string);
-    return value;
-}
-
-VARIANT flag(bool on) {
-    VARIANT value = empty();
-    value.vt = VT_BOOL;
-    value.boolVal = on ? VARIANT_TRUE : VARIANT_FALSE;
-    return value;
-}
 
 // Values as the bridge hands them over, whatever their width.
 int32_t integerOf(const VARIANT& value) {
@@ -71,38 +45,34 @@ float floatOf(const VARIANT& value) {
     }
 }
 
-// A get into a local VARIANT, its value taken and the VARIANT cleared.
+// A get into a local VARIANT, its value taken.
 template <class Ch>
 StatusCode readInteger(IDispatch* object, const OLECHAR* name, int callType, int32_t& out) {
-    VARIANT value = empty();
-    CALL(AutoWrap<Ch>(calcSession().lastResult, callType, &value, object, name));
-    out = integerOf(value);
-    VariantClear(&value);
+    ScopedVariant value;
+    CALL(AutoWrap<Ch>(calcSession().lastResult, callType, value.out(), object, name));
+    out = integerOf(value.get());
     return kOk;
 }
 
 template <class Ch>
 StatusCode readFloat(IDispatch* object, const OLECHAR* name, float& out) {
-    VARIANT value = empty();
-    CALL(AutoWrap<Ch>(calcSession().lastResult, kCallGet, &value, object, name));
-    out = floatOf(value);
-    VariantClear(&value);
+    ScopedVariant value;
+    CALL(AutoWrap<Ch>(calcSession().lastResult, kCallGet, value.out(), object, name));
+    out = floatOf(value.get());
     return kOk;
 }
 
 template <class Ch>
-StatusCode putProperty(const OLECHAR* name, VARIANT value) {
+StatusCode putProperty(const OLECHAR* name, const ScopedVariant& value) {
     CalcSession& s = calcSession();
-    StatusCode status = AutoWrap<Ch>(s.lastResult, kCallPut, nullptr, s.propertyValue.pdispVal, name, {value});
-    VariantClear(&value);
-    return status;
+    return AutoWrap<Ch>(s.lastResult, kCallPut, nullptr, s.propertyValue.pdispVal, name, {value.get()});
 }
 
 // executeDispatch(frame, command, "", 0, [propertyValue]) on the dispatch helper.
 template <class Ch>
 StatusCode dispatchCommand(const OLECHAR* command) {
     CalcSession& s = calcSession();
-    SAFEARRAY* named = SafeArrayCreateVector(VT_DISPATCH, 0, 1);
+    const ScopedSafeArray named(SafeArrayCreateVector(VT_DISPATCH, 0, 1));
     if (!named) {
         showMessage<Ch>(kMessageMemoryExhausted);
         ReleaseAutomation<Ch>(1);
@@ -110,19 +80,15 @@ StatusCode dispatchCommand(const OLECHAR* command) {
         return kNoMemory;
     }
     LONG index = 0;
-    SafeArrayPutElement(named, &index, s.propertyValue.pdispVal);
-    VARIANT arguments = empty();
+    SafeArrayPutElement(named.get(), &index, s.propertyValue.pdispVal);
+    // A view of the array, which its owner destroys.
+    VARIANT arguments = ScopedVariant::nothing();
     arguments.vt = VT_ARRAY | VT_DISPATCH;
-    arguments.parray = named;
-    VARIANT commandText = text(command), frameName = text(GRID_OLESTR("")), searchFlags = integer(0);
-    StatusCode status = AutoWrap<Ch>(s.lastResult, kCallMethod, nullptr, s.dispatchHelper.pdispVal,
-                                     GRID_OLESTR("executeDispatch"), {arguments, searchFlags, frameName, commandText, s.frame});
-    VariantClear(&commandText);
-    VariantClear(&frameName);
-    // The element holds a reference of its own: the data goes before the descriptor.
-    SafeArrayDestroyData(named);
-    SafeArrayDestroyDescriptor(named);
-    return status;
+    arguments.parray = named.get();
+    const ScopedVariant commandText = ScopedVariant::text(command), frameName = ScopedVariant::text(GRID_OLESTR("")),
+                        searchFlags = ScopedVariant::integer(0);
+    return AutoWrap<Ch>(s.lastResult, kCallMethod, nullptr, s.dispatchHelper.pdispVal, GRID_OLESTR("executeDispatch"),
+                        {arguments, searchFlags.get(), frameName.get(), commandText.get(), s.frame});
 }
 
 template <class Ch>
@@ -147,22 +113,18 @@ StatusCode startCalc() {
     s.sessionStage = kServiceManagerHeld;
     run.captureStage = kCaptureOpeningDocument;
 
-    VARIANT name = text(GRID_OLESTR("com.sun.star.frame.Desktop"));
-    StatusCode status = AutoWrap<Ch>(s.lastResult, kCallMethod, &s.desktop, s.serviceManager,
-                                     GRID_OLESTR("createInstance"), {name});
-    VariantClear(&name);
-    CALL(status);
+    const ScopedVariant desktopName = ScopedVariant::text(GRID_OLESTR("com.sun.star.frame.Desktop"));
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethod, &s.desktop, s.serviceManager, GRID_OLESTR("createInstance"),
+                      {desktopName.get()}));
     s.sessionStage = kDesktopHeld;
-    name = text(GRID_OLESTR("com.sun.star.beans.PropertyValue"));
-    status = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.propertyValue, s.serviceManager,
-                          GRID_OLESTR("Bridge_GetStruct"), {name});
-    VariantClear(&name);
-    CALL(status);
+    const ScopedVariant structName = ScopedVariant::text(GRID_OLESTR("com.sun.star.beans.PropertyValue"));
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.propertyValue, s.serviceManager,
+                      GRID_OLESTR("Bridge_GetStruct"), {structName.get()}));
     s.sessionStage = kPropertyValueHeld;
-    CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("Hidden"))));
-    CALL(putProperty<Ch>(GRID_OLESTR("Value"), flag(true)));
+    CALL(putProperty<Ch>(GRID_OLESTR("Name"), ScopedVariant::text(GRID_OLESTR("Hidden"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Value"), ScopedVariant::flag(true)));
 
-    SAFEARRAY* load = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+    const ScopedSafeArray load(SafeArrayCreateVector(VT_VARIANT, 0, 1));
     if (!load) {
         showMessage<Ch>(kMessageMemoryExhausted);
         ReleaseAutomation<Ch>(1);
@@ -170,18 +132,15 @@ StatusCode startCalc() {
         return kNoMemory;
     }
     LONG index = 0;
-    SafeArrayPutElement(load, &index, &s.propertyValue);
-    VARIANT loadArguments = empty();
+    SafeArrayPutElement(load.get(), &index, &s.propertyValue);
+    // A view of the array, which its owner destroys.
+    VARIANT loadArguments = ScopedVariant::nothing();
     loadArguments.vt = VT_ARRAY | VT_VARIANT;
-    loadArguments.parray = load;
-    VARIANT url = text(GRID_OLESTR("private:factory/scalc")), target = text(GRID_OLESTR("_blank")), flags = integer(0);
-    status = AutoWrap<Ch>(s.lastResult, kCallMethod, &s.document, s.desktop.pdispVal,
-                          GRID_OLESTR("loadComponentFromURL"), {loadArguments, flags, target, url});
-    VariantClear(&url);
-    VariantClear(&target);
-    SafeArrayDestroyData(load);
-    SafeArrayDestroyDescriptor(load);
-    CALL(status);
+    loadArguments.parray = load.get();
+    const ScopedVariant url = ScopedVariant::text(GRID_OLESTR("private:factory/scalc")),
+                        target = ScopedVariant::text(GRID_OLESTR("_blank")), flags = ScopedVariant::integer(0);
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethod, &s.document, s.desktop.pdispVal, GRID_OLESTR("loadComponentFromURL"),
+                      {loadArguments, flags.get(), target.get(), url.get()}));
     s.sessionStage = kDocumentHeld;
 
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.sheets, s.document.pdispVal, GRID_OLESTR("sheets")));
@@ -192,19 +151,17 @@ StatusCode startCalc() {
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.frame, s.controller.pdispVal, GRID_OLESTR("getFrame")));
     s.sessionStage = kFrameHeld;
     clearHeld(s.controller, s.controllerHeld);
-    name = text(GRID_OLESTR("com.sun.star.frame.DispatchHelper"));
-    status = AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.dispatchHelper, s.serviceManager,
-                          GRID_OLESTR("createInstance"), {name});
-    VariantClear(&name);
-    CALL(status);
+    const ScopedVariant helperName = ScopedVariant::text(GRID_OLESTR("com.sun.star.frame.DispatchHelper"));
+    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.dispatchHelper, s.serviceManager,
+                      GRID_OLESTR("createInstance"), {helperName.get()}));
     s.sessionStage = kDispatchHelperHeld;
-    CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("ToPoint"))));
-    CALL(putProperty<Ch>(GRID_OLESTR("Value"), text(GRID_OLESTR("$A$1"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Name"), ScopedVariant::text(GRID_OLESTR("ToPoint"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Value"), ScopedVariant::text(GRID_OLESTR("$A$1"))));
     CALL(dispatchCommand<Ch>(GRID_OLESTR(".uno:GoToCell")));
     run.captureStage = kCapturePasting;
 
-    CALL(putProperty<Ch>(GRID_OLESTR("Name"), text(GRID_OLESTR("Flags"))));
-    CALL(putProperty<Ch>(GRID_OLESTR("Value"), text(GRID_OLESTR("SVDNT"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Name"), ScopedVariant::text(GRID_OLESTR("Flags"))));
+    CALL(putProperty<Ch>(GRID_OLESTR("Value"), ScopedVariant::text(GRID_OLESTR("SVDNT"))));
     CALL(dispatchCommand<Ch>(GRID_OLESTR(".uno:Paste")));
     progressWindowPort().setProgress(15);
     return kOk;
@@ -301,7 +258,7 @@ StatusCode captureMergedArea(int32_t column, int32_t row) {
     CellGrid<Ch>& grid = cellGrid<Ch>();
     s.firstSheetHeld = 1;
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.firstSheet, s.sheets.pdispVal, GRID_OLESTR("getByIndex"),
-                      {empty()}));
+                      {ScopedVariant::nothing()}));
     s.cursorHeld = 1;
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.cursor, s.firstSheet.pdispVal,
                       GRID_OLESTR("createCursorByRange"), {s.cellObject}));
@@ -338,16 +295,18 @@ StatusCode captureCell(int32_t column, int32_t row) {
     CellGrid<Ch>& grid = cellGrid<Ch>();
     CellRecord<Ch>& cell = grid.at(column, row);
 
-    VARIANT c = integer(column), r = integer(row);
+    const ScopedVariant c = ScopedVariant::integer(column), r = ScopedVariant::integer(row);
     s.cellObjectHeld = 1;
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.cellObject, s.selection.pdispVal,
-                      GRID_OLESTR("getCellByPosition"), {r, c}));
+                      GRID_OLESTR("getCellByPosition"), {r.get(), c.get()}));
     IDispatch* object = s.cellObject.pdispVal;
 
-    VARIANT string = empty();
-    CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &string, object, GRID_OLESTR("getString")));
-    const StatusCode stored = storeText(cell, string.vt == VT_BSTR ? string.bstrVal : nullptr);
-    VariantClear(&string);
+    StatusCode stored = kOk;
+    {
+        ScopedVariant string;
+        CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, string.out(), object, GRID_OLESTR("getString")));
+        stored = storeText(cell, string.get().vt == VT_BSTR ? string.get().bstrVal : nullptr);
+    }
     if (stored != kOk) {
         ReleaseAutomation<Ch>(1);
         ReleaseCellGrid<Ch>();
