@@ -23,6 +23,18 @@ HWND progressBar = nullptr;
 HWND statusText = nullptr;
 HWND cancelButton = nullptr;
 
+// The controls' font, deleted when the program's message loop is over and the window that uses it
+// is gone.
+struct OwnedFont {
+    HFONT handle = nullptr;
+    OwnedFont() = default;
+    OwnedFont(const OwnedFont&) = delete;
+    OwnedFont& operator=(const OwnedFont&) = delete;
+    ~OwnedFont() {
+        if (handle) DeleteObject(handle);
+    }
+};
+
 // Texts of the window in the code page 932 form that the 8-bit calls expect.
 std::string ansi(const char* utf8) {
     std::string bytes;
@@ -68,7 +80,7 @@ DWORD WINAPI workerThread(LPVOID) {
 }
 
 template <class Ch>
-bool createWindow(HINSTANCE instance, int showCommand) {
+bool createWindow(HINSTANCE instance, int showCommand, OwnedFont& controlFont) {
     RunState<Ch>& run = runState<Ch>();
     run.cancelState.store(kCancelNotRequested);
     run.bordersAccepted = 0;
@@ -104,10 +116,10 @@ bool createWindow(HINSTANCE instance, int showCommand) {
     font.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
     const std::string face = ansi("ＭＳ Ｐ明朝");
     lstrcpynA(font.lfFaceName, face.c_str(), LF_FACESIZE);
-    HFONT handle = CreateFontIndirectA(&font);
-    if (!handle) return false;
+    controlFont.handle = CreateFontIndirectA(&font);
+    if (!controlFont.handle) return false;
     for (HWND control : {statusText, progressBar, cancelButton})
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(handle), TRUE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(controlFont.handle), TRUE);
     return true;
 }
 
@@ -133,7 +145,8 @@ int runWindowsProgram(HINSTANCE instance, int showCommand, const ProgramParts<Ch
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
     if (!RegisterClassA(&windowClass)) return 0;
-    if (!createWindow<Ch>(instance, showCommand)) return 0;
+    OwnedFont controlFont;
+    if (!createWindow<Ch>(instance, showCommand, controlFont)) return 0;
 
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
