@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/Allocation.h"
+#include "core/Assert.h"
 #include "core/CellGrid.h"
 #include "core/RunState.h"
 #include "platform/Automation.h"
@@ -17,8 +18,8 @@ CalcSession theSession;
 constexpr uint32_t kErrorBox = kBoxOk | kBoxIconHand | kBoxSetForeground;
 
 template <class Ch>
-StatusCode failAndRelease() {
-    ReleaseAutomation<Ch>(0);
+[[nodiscard]] StatusCode failAndRelease() {
+    (void)ReleaseAutomation<Ch>(0);  // without a close to make, it cannot fail
     ReleaseCellGrid<Ch>();
     return kAutomationFailed;
 }
@@ -107,6 +108,7 @@ StatusCode ReleaseAutomation(int32_t closeDocument) {
     clearHeld(s.cursor, s.cursorHeld);
     clearHeld(s.rangeAddress, s.rangeAddressHeld);
     const int32_t stage = s.sessionStage;
+    GRID_ASSERT(stage >= kNothingHeld && stage <= kSelectionHeld);
     if (stage >= kServiceManagerHeld && stage <= kSelectionHeld) {
         if (stage >= kSelectionHeld) VariantClear(&s.selection);
         if (stage >= kDispatchHelperHeld) VariantClear(&s.dispatchHelper);

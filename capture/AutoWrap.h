@@ -47,11 +47,11 @@ void resetCalcSession();
 // caller keeps what they hold. 0; 4 when "Columns" is no member (nothing shown or released); 109
 // after a message, with the session released (the document left open) and the grid released.
 template <class Ch>
-StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
+[[nodiscard]] StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
                     std::initializer_list<VARIANT> arguments = {});
 
 // Closes the document first when closeDocument is 1 (and one exists), clears every value held and
 // leaves COM. 0, or 109 when the close failed (everything released all the same).
-template <class Ch> StatusCode ReleaseAutomation(int32_t closeDocument);
+template <class Ch> [[nodiscard]] StatusCode ReleaseAutomation(int32_t closeDocument);
 
 }  // namespace grid

@@ -45,9 +45,18 @@ float floatOf(const VARIANT& value) {
     }
 }
 
+// The capture ends early: the document is closed, the session and the grid released. What the close
+// gives is of no more use: one that failed has shown its message and released everything, and the
+// capture fails either way.
+template <class Ch>
+void abandonCapture() {
+    (void)ReleaseAutomation<Ch>(1);
+    ReleaseCellGrid<Ch>();
+}
+
 // A get into a local VARIANT, its value taken.
 template <class Ch>
-StatusCode readInteger(IDispatch* object, const OLECHAR* name, int callType, int32_t& out) {
+[[nodiscard]] StatusCode readInteger(IDispatch* object, const OLECHAR* name, int callType, int32_t& out) {
     ScopedVariant value;
     CALL(AutoWrap<Ch>(calcSession().lastResult, callType, value.out(), object, name));
     out = integerOf(value.get());
@@ -55,7 +64,7 @@ StatusCode readInteger(IDispatch* object, const OLECHAR* name, int callType, int
 }
 
 template <class Ch>
-StatusCode readFloat(IDispatch* object, const OLECHAR* name, float& out) {
+[[nodiscard]] StatusCode readFloat(IDispatch* object, const OLECHAR* name, float& out) {
     ScopedVariant value;
     CALL(AutoWrap<Ch>(calcSession().lastResult, kCallGet, value.out(), object, name));
     out = floatOf(value.get());
@@ -63,20 +72,19 @@ StatusCode readFloat(IDispatch* object, const OLECHAR* name, float& out) {
 }
 
 template <class Ch>
-StatusCode putProperty(const OLECHAR* name, const ScopedVariant& value) {
+[[nodiscard]] StatusCode putProperty(const OLECHAR* name, const ScopedVariant& value) {
     CalcSession& s = calcSession();
     return AutoWrap<Ch>(s.lastResult, kCallPut, nullptr, s.propertyValue.pdispVal, name, {value.get()});
 }
 
 // executeDispatch(frame, command, "", 0, [propertyValue]) on the dispatch helper.
 template <class Ch>
-StatusCode dispatchCommand(const OLECHAR* command) {
+[[nodiscard]] StatusCode dispatchCommand(const OLECHAR* command) {
     CalcSession& s = calcSession();
     const ScopedSafeArray named(SafeArrayCreateVector(VT_DISPATCH, 0, 1));
     if (!named) {
         showMessage<Ch>(kMessageMemoryExhausted);
-        ReleaseAutomation<Ch>(1);
-        ReleaseCellGrid<Ch>();
+        abandonCapture<Ch>();
         return kNoMemory;
     }
     LONG index = 0;
@@ -92,7 +100,7 @@ StatusCode dispatchCommand(const OLECHAR* command) {
 }
 
 template <class Ch>
-StatusCode startCalc() {
+[[nodiscard]] StatusCode startCalc() {
     CalcSession& s = calcSession();
     RunState<Ch>& run = runState<Ch>();
     AutomationPort& automation = automationPort();
@@ -127,8 +135,7 @@ StatusCode startCalc() {
     const ScopedSafeArray load(SafeArrayCreateVector(VT_VARIANT, 0, 1));
     if (!load) {
         showMessage<Ch>(kMessageMemoryExhausted);
-        ReleaseAutomation<Ch>(1);
-        ReleaseCellGrid<Ch>();
+        abandonCapture<Ch>();
         return kNoMemory;
     }
     LONG index = 0;
@@ -168,22 +175,23 @@ StatusCode startCalc() {
 }
 
 template <class Ch>
-StatusCode cancelSeen() {
+[[nodiscard]] StatusCode cancelSeen() {
     showMessage<Ch>(kMessageCancelled);
-    ReleaseAutomation<Ch>(1);
-    ReleaseCellGrid<Ch>();
+    abandonCapture<Ch>();
     runState<Ch>().cancelState.store(kCancelSeen);
     return kCancelled;
 }
 
 // The paste gave no single cell range: the user may take the plain-text conversion instead.
 template <class Ch>
-StatusCode offerPlainText() {
+[[nodiscard]] StatusCode offerPlainText() {
     CalcSession& s = calcSession();
     const bool accepted = showMessage<Ch>(kQuestionNotEditableInCalc) == kAnswerOk;
     if (!accepted) showMessage<Ch>(kMessageCancelled);
     clearHeld(s.columnCollection, s.columnCollectionHeld);
-    ReleaseAutomation<Ch>(1);
+    // A close that failed has shown its message and released the session and the grid; the
+    // plain-text way needs neither.
+    (void)ReleaseAutomation<Ch>(1);
     if (!accepted) {
         ReleaseCellGrid<Ch>();
         return kCancelled;
@@ -195,7 +203,7 @@ StatusCode offerPlainText() {
 // The cell text: Gridweave keeps the UTF-16 string, Gridquill its multibyte form under the
 // runtime's locale.
 template <class Ch>
-StatusCode storeText(CellRecord<Ch>& cell, BSTR string) {
+[[nodiscard]] StatusCode storeText(CellRecord<Ch>& cell, BSTR string) {
     static const char16_t none[] = {0};
     const char16_t* wide = string ? reinterpret_cast<const char16_t*>(string) : none;
     const int32_t length = string ? static_cast<int32_t>(SysStringLen(string)) : 0;
@@ -230,7 +238,7 @@ StatusCode storeText(CellRecord<Ch>& cell, BSTR string) {
 }
 
 template <class Ch>
-StatusCode captureBorders(CellRecord<Ch>& cell) {
+[[nodiscard]] StatusCode captureBorders(CellRecord<Ch>& cell) {
     CalcSession& s = calcSession();
     const OLECHAR* const sides[4] = {GRID_OLESTR("LeftBorder"), GRID_OLESTR("RightBorder"), GRID_OLESTR("TopBorder"),
                                      GRID_OLESTR("BottomBorder")};
@@ -253,7 +261,7 @@ StatusCode captureBorders(CellRecord<Ch>& cell) {
 
 // The merged area of a cell that no earlier anchor has placed in one.
 template <class Ch>
-StatusCode captureMergedArea(int32_t column, int32_t row) {
+[[nodiscard]] StatusCode captureMergedArea(int32_t column, int32_t row) {
     CalcSession& s = calcSession();
     CellGrid<Ch>& grid = cellGrid<Ch>();
     s.firstSheetHeld = 1;
@@ -278,8 +286,7 @@ StatusCode captureMergedArea(int32_t column, int32_t row) {
             CellRecord<Ch>& anchor = grid.at(column, row);
             anchor.mergeFirstColumn = startColumn, anchor.mergeLastColumn = endColumn;
             anchor.mergeFirstRow = startRow, anchor.mergeLastRow = endRow;
-            ReleaseAutomation<Ch>(1);
-            ReleaseCellGrid<Ch>();
+            abandonCapture<Ch>();
             return kMergeBeyondRange;
         }
         markMergedArea<Ch>(startColumn, endColumn, startRow, endRow);
@@ -290,7 +297,7 @@ StatusCode captureMergedArea(int32_t column, int32_t row) {
 }
 
 template <class Ch>
-StatusCode captureCell(int32_t column, int32_t row) {
+[[nodiscard]] StatusCode captureCell(int32_t column, int32_t row) {
     CalcSession& s = calcSession();
     CellGrid<Ch>& grid = cellGrid<Ch>();
     CellRecord<Ch>& cell = grid.at(column, row);
@@ -308,8 +315,7 @@ StatusCode captureCell(int32_t column, int32_t row) {
         stored = storeText(cell, string.get().vt == VT_BSTR ? string.get().bstrVal : nullptr);
     }
     if (stored != kOk) {
-        ReleaseAutomation<Ch>(1);
-        ReleaseCellGrid<Ch>();
+        abandonCapture<Ch>();
         return stored;
     }
 
@@ -341,7 +347,7 @@ StatusCode captureCell(int32_t column, int32_t row) {
 }
 
 template <class Ch>
-StatusCode capture() {
+[[nodiscard]] StatusCode capture() {
     CalcSession& s = calcSession();
     CellGrid<Ch>& grid = cellGrid<Ch>();
     RunState<Ch>& run = runState<Ch>();
@@ -370,8 +376,7 @@ StatusCode capture() {
     // A selection of no cells is no cell range either (and would leave no row to divide by).
     if (grid.rows < 1 || grid.columns < 1) return offerPlainText<Ch>();
     if (AllocateCellGrid<Ch>() != kOk) {
-        ReleaseAutomation<Ch>(1);
-        ReleaseCellGrid<Ch>();
+        abandonCapture<Ch>();
         return kNoMemory;
     }
     const int32_t step = 60000 / grid.rows;
@@ -397,7 +402,7 @@ StatusCode capture() {
 }
 
 struct AutomationCalc final : CalcCapturePort {
-    StatusCode runCalcCapture(bool wide) override { return wide ? capture<char16_t>() : capture<char>(); }
+    [[nodiscard]] StatusCode runCalcCapture(bool wide) override { return wide ? capture<char16_t>() : capture<char>(); }
 };
 
 AutomationCalc automationCalc;

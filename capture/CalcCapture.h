@@ -8,13 +8,13 @@ namespace grid {
 struct CalcCapturePort {
     virtual ~CalcCapturePort() = default;
     // For Gridweave (UTF-16) when `wide`, else for Gridquill.
-    virtual StatusCode runCalcCapture(bool wide) = 0;
+    [[nodiscard]] virtual StatusCode runCalcCapture(bool wide) = 0;
 };
 
 // The port in use. Without a Calc backend, Calc counts as not installed: stage 1, result 109.
 CalcCapturePort& calcCapturePort();
 void setCalcCapturePort(CalcCapturePort* port);
 
-template <class Ch> StatusCode RunCalcCapture();
+template <class Ch> [[nodiscard]] StatusCode RunCalcCapture();
 
 }  // namespace grid

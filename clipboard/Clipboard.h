@@ -15,11 +15,11 @@ inline constexpr int32_t kSpreadsheetData = 3;
 
 // Classifies the clipboard: a kind (messages 23 and 24 shown for kind 0), or 101/120 after a
 // reported failure.
-template <class Ch> int32_t probeClipboard();
+template <class Ch> [[nodiscard]] int32_t probeClipboard();
 // A private copy of the clipboard text in the program's own format, allocated through the
 // allocation port; on 0 the caller owns *copy. 101 or 120 after a reported failure.
-template <class Ch> StatusCode readClipboardText(Ch** copy);
+template <class Ch> [[nodiscard]] StatusCode readClipboardText(Ch** copy);
 // Replaces the clipboard's contents with the text; 0, or 101/120 after a reported failure.
-template <class Ch> StatusCode writeClipboard(const Ch* text);
+template <class Ch> [[nodiscard]] StatusCode writeClipboard(const Ch* text);
 
 }  // namespace grid

@@ -6,6 +6,6 @@ namespace grid {
 
 // Reads the clipboard text (the run then owns it) and splits it into the grid; progress 90.
 // 0; 101 or 120 with the grid released.
-template <class Ch> StatusCode buildPlainTextGrid();
+template <class Ch> [[nodiscard]] StatusCode buildPlainTextGrid();
 
 }  // namespace grid

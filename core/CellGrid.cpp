@@ -13,6 +13,7 @@ int32_t mergePositionCode(int32_t column, int32_t row, int32_t firstColumn, int3
     // the first rule that fits wins, so that the anchor alone has 1.
     int32_t code = column == firstColumn ? 1 : column == lastColumn ? 3 : 2;
     if (row != firstRow) code += row == lastRow ? 6 : 3;
+    GRID_ASSERT(code >= kMergeAnchor && code <= kMergeLastCovered);
     return code;
 }
 
@@ -33,6 +34,7 @@ void computeSpans() {
     const int64_t count = int64_t(grid.rows) * grid.columns;
     for (int64_t i = 0; i < count; ++i) {
         CellRecord<Ch>& cell = grid.cells[i];
+        GRID_ASSERT(cell.mergePosition >= kNotMerged && cell.mergePosition <= kMergeLastCovered);
         const bool anchor = cell.mergePosition == kMergeAnchor;
         cell.columnSpan = anchor ? cell.mergeLastColumn - cell.mergeFirstColumn + 1 : 0;
         cell.rowSpan = anchor ? cell.mergeLastRow - cell.mergeFirstRow + 1 : 0;
@@ -139,7 +141,7 @@ int64_t fieldLength(const Ch* text, int64_t start, int64_t n) {
 
 // Gives a reached cell storage sized for its own field.
 template <class Ch>
-StatusCode giveCellStorage(CellRecord<Ch>& cell, const Ch* text, int64_t start, int64_t n) {
+[[nodiscard]] StatusCode giveCellStorage(CellRecord<Ch>& cell, const Ch* text, int64_t start, int64_t n) {
     int64_t length = fieldLength(text, start, n);
     return InitTextBuffer(cell.text, static_cast<int32_t>(length > INT32_MAX ? INT32_MAX : length));
 }

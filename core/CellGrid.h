@@ -2,6 +2,7 @@
 // The grid of captured cells, the buffers a run owns, and the split of plain text into cells.
 #include <cstdint>
 
+#include "core/Assert.h"
 #include "core/Status.h"
 #include "core/TextBuffer.h"
 
@@ -58,6 +59,7 @@ struct CellRecord {
 
 template <class Ch>
 bool isCoveredByAnchor(const CellRecord<Ch>& cell) {
+    GRID_ASSERT(cell.mergePosition >= kNotMerged && cell.mergePosition <= kMergeLastCovered);
     return cell.mergePosition > kMergeAnchor;
 }
 
@@ -68,8 +70,14 @@ struct CellGrid {
     CellRecord<Ch>* cells = nullptr;  // row-major: column c of row r is cells[c + r * columns]
     bool cellsAllocated = false;
 
-    CellRecord<Ch>& at(int32_t column, int32_t row) { return cells[column + int64_t(row) * columns]; }
-    const CellRecord<Ch>& at(int32_t column, int32_t row) const { return cells[column + int64_t(row) * columns]; }
+    CellRecord<Ch>& at(int32_t column, int32_t row) {
+        GRID_ASSERT(cells && column >= 0 && column < columns && row >= 0 && row < rows);
+        return cells[column + int64_t(row) * columns];
+    }
+    const CellRecord<Ch>& at(int32_t column, int32_t row) const {
+        GRID_ASSERT(cells && column >= 0 && column < columns && row >= 0 && row < rows);
+        return cells[column + int64_t(row) * columns];
+    }
 };
 
 // Buffers that other steps allocate and the run owns; each is freed by ReleaseCellGrid when its
@@ -107,15 +115,15 @@ void markMergedArea(int32_t firstColumn, int32_t lastColumn, int32_t firstRow, i
 template <class Ch> void computeSpans();
 // The writers' two buffers, `capacity` characters each and owned by the run; on failure (message
 // 12 or 13 shown) the grid is released and 101 returned.
-template <class Ch> StatusCode InitWriterBuffers(int32_t capacity);
+template <class Ch> [[nodiscard]] StatusCode InitWriterBuffers(int32_t capacity);
 
 // Clears every ownership flag of the grid and the run-owned buffers, without freeing (start of a run).
 template <class Ch> void ClearRunOwnership();
 // Allocates rows x columns records (rows and columns already set); 101 after message 12 or 13.
-template <class Ch> StatusCode AllocateCellGrid();
+template <class Ch> [[nodiscard]] StatusCode AllocateCellGrid();
 // Frees the cells, their texts and every flagged run-owned buffer; safe to call at any time.
 template <class Ch> void ReleaseCellGrid();
 // Builds the grid from tab- and line-feed-separated text; 0 or 101.
-template <class Ch> StatusCode SplitTextIntoGrid(const Ch* text);
+template <class Ch> [[nodiscard]] StatusCode SplitTextIntoGrid(const Ch* text);
 
 }  // namespace grid

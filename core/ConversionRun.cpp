@@ -4,6 +4,7 @@
 #include "capture/CalcCapture.h"
 #include "clipboard/Clipboard.h"
 #include "clipboard/PlainText.h"
+#include "core/Assert.h"
 #include "core/CellGrid.h"
 #include "core/Messages.h"
 #include "core/Normalise.h"
@@ -27,13 +28,13 @@ namespace {
 
 // The program's own writer; a program without one has nothing to write (an unexpected failure).
 template <class Ch>
-StatusCode writeMarkup() {
+[[nodiscard]] StatusCode writeMarkup() {
     const auto write = programParts<Ch>().writeMarkup;
     return write ? write() : kAutomationFailed;
 }
 
 template <class Ch>
-StatusCode capture() {
+[[nodiscard]] StatusCode capture() {
     RunState<Ch>& run = runState<Ch>();
     ClearRunOwnership<Ch>();
     resetCalcSession();
@@ -114,7 +115,7 @@ StatusCode runConversion() {
 template <class Ch>
 void workerMain() {
     runState<Ch>().runStartTime = clockPort().localTime();
-    runConversion<Ch>();
+    (void)runConversion<Ch>();  // the run has told the user how it went
     clockPort().sleep(200);
     progressWindowPort().close();
 }

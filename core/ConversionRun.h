@@ -13,10 +13,10 @@ namespace grid {
 // The worker thread's body: notes the start time, runs the conversion, then closes the window.
 template <class Ch> void workerMain();
 // The run itself: 0 done, 102 cancelled, 120 failed.
-template <class Ch> StatusCode runConversion();
+template <class Ch> [[nodiscard]] StatusCode runConversion();
 // The plain-text path: asks whether to put borders on all cells, then builds the grid from the
 // clipboard text. 0, 101, 102 or 120.
-template <class Ch> StatusCode capturePlainText();
+template <class Ch> [[nodiscard]] StatusCode capturePlainText();
 
 // The message for a Calc capture that failed, by how far the session got (none before COM).
 std::optional<MessageCode> captureFailureMessage(int32_t stage);

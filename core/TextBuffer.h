@@ -39,13 +39,13 @@ struct TextBuffer {
 
 // Sets the capacity (100 for 0 or less) and allocates it; shows message 12 or 13 and returns 101
 // on failure, leaving the buffer released (capacity 0, no storage), which every release skips.
-template <class Ch> StatusCode InitTextBuffer(TextBuffer<Ch>& buffer, int32_t requestedCapacity);
+template <class Ch> [[nodiscard]] StatusCode InitTextBuffer(TextBuffer<Ch>& buffer, int32_t requestedCapacity);
 // Adds `extra` to the capacity; 101 with the buffer unchanged when storage cannot be had.
-template <class Ch> StatusCode GrowTextBuffer(TextBuffer<Ch>& buffer, int32_t extra);
+template <class Ch> [[nodiscard]] StatusCode GrowTextBuffer(TextBuffer<Ch>& buffer, int32_t extra);
 // Appends the whole text or nothing: grows by its length + 500 when it does not fit; on failure
 // shows message 13 and returns 101 with the content unchanged.
-template <class Ch> StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text);
-template <class Ch> StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text, int32_t count);
+template <class Ch> [[nodiscard]] StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text);
+template <class Ch> [[nodiscard]] StatusCode AppendText(TextBuffer<Ch>& buffer, const Ch* text, int32_t count);
 
 // One step of building markup: when it fails (it has shown its message), the step that runs it
 // ends at once with 101. The writers' only way of stopping on failure.

@@ -18,6 +18,6 @@ extern const char16_t cssPropertyTable[6][50];
 // Replaces the destination's content with the text made HTML: line feed to "<BR>", space to
 // "&nbsp;", and the entities of '"', '&', '<' and '>'. The destination grows as needed; 101 after
 // message 13 when it cannot, with the destination empty.
-StatusCode EscapeHtmlText(TextBuffer<char16_t>& destination, const char16_t* text);
+[[nodiscard]] StatusCode EscapeHtmlText(TextBuffer<char16_t>& destination, const char16_t* text);
 
 }  // namespace grid

@@ -12,15 +12,15 @@ constexpr int32_t kBufferCapacity = 10000;
 
 TextBuffer<char16_t>& output() { return runBuffers<char16_t>().outputBuffer; }
 
-StatusCode append(const char16_t* text) { return AppendText(output(), text); }
+[[nodiscard]] StatusCode append(const char16_t* text) { return AppendText(output(), text); }
 
-StatusCode appendFormatted(const char16_t* format, int32_t value) {
+[[nodiscard]] StatusCode appendFormatted(const char16_t* format, int32_t value) {
     char16_t piece[64];
     BoundedSprintf<char16_t>(piece, 64, format, {value});
     return append(piece);
 }
 
-StatusCode appendColour(int32_t colour) {
+[[nodiscard]] StatusCode appendColour(int32_t colour) {
     char16_t code[8];
     FormatColourCode(colour, code);
     return append(code);
@@ -57,7 +57,7 @@ Options currentOptions() {
             flagIsOn(s.font_strikethrough_yn), flagIsOn(s.cell_posh_yn), flagIsOn(s.cell_posv_yn)};
 }
 
-StatusCode writeCell(const Options& o, const CellRecord<char16_t>& cell) {
+[[nodiscard]] StatusCode writeCell(const Options& o, const CellRecord<char16_t>& cell) {
     const StyleClassState& classes = styleClasses();
     APPEND(append(u"\r\n<TD"));
     if (cell.mergePosition == kMergeAnchor && cell.columnSpan >= 2) APPEND(appendFormatted(u" COLSPAN=%d", cell.columnSpan));

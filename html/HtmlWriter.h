@@ -7,6 +7,6 @@
 namespace grid {
 
 // 0 when the output buffer holds the complete markup; 101 when memory ran out.
-StatusCode WriteHtmlTable();
+[[nodiscard]] StatusCode WriteHtmlTable();
 
 }  // namespace grid

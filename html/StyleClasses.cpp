@@ -76,19 +76,19 @@ int32_t fontClassOf(const FontClassEntry& candidate) {
 bool on(const char16_t* value) { return flagIsOn(value); }
 
 template <size_t N>
-StatusCode appendFormatted(const char16_t* format, int32_t value) {
+[[nodiscard]] StatusCode appendFormatted(const char16_t* format, int32_t value) {
     char16_t piece[N];
     BoundedSprintf<char16_t>(piece, N, format, {value});
     return AppendText(runBuffers<char16_t>().outputBuffer, piece);
 }
 
-StatusCode appendColour(int32_t colour) {
+[[nodiscard]] StatusCode appendColour(int32_t colour) {
     char16_t code[8];
     FormatColourCode(colour, code);
     return AppendText(runBuffers<char16_t>().outputBuffer, code);
 }
 
-StatusCode append(const char16_t* text) { return AppendText(runBuffers<char16_t>().outputBuffer, text); }
+[[nodiscard]] StatusCode append(const char16_t* text) { return AppendText(runBuffers<char16_t>().outputBuffer, text); }
 
 }  // namespace
 

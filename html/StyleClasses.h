@@ -31,10 +31,10 @@ StyleClassState& styleClasses();
 void resetStyleClasses();
 
 // Allocates both tables, zeroed, with room for one class per cell; 101 without a message.
-StatusCode AllocateClassTables();
+[[nodiscard]] StatusCode AllocateClassTables();
 // Enters the cell's styles and sets fontClass and cellClass.
 void CollectCellClasses(int32_t row, int32_t column);
 // Appends the style element to the output; 101 after message 13.
-StatusCode WriteStyleBlock();
+[[nodiscard]] StatusCode WriteStyleBlock();
 
 }  // namespace grid

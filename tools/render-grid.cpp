@@ -117,8 +117,9 @@ void buildGrid(const json& description) {
         CellRecord<Ch>& cell = grid.cells[i];
         if (from.contains("text") && from["text"].is_string()) {
             const std::basic_string<Ch> text = programText<Ch>(from["text"].get<std::string>());
-            if (InitTextBuffer(cell.text, static_cast<int32_t>(text.size())) != kOk) std::exit(1);
-            AppendText(cell.text, text.c_str(), static_cast<int32_t>(text.size()));
+            if (InitTextBuffer(cell.text, static_cast<int32_t>(text.size())) != kOk ||
+                AppendText(cell.text, text.c_str(), static_cast<int32_t>(text.size())) != kOk)
+                std::exit(1);
         }
         sides(from, "border", cell.border);
         sides(from, "borderColor", cell.borderColor);

@@ -17,13 +17,13 @@ enum TemplateValue : int32_t { kIntegerValue = 1, kColourValue = 2 };
 void ParseTemplate(MarkupTemplate& markup, const char* control);
 
 // Appends the part as it stands; 101 after message 13.
-StatusCode AppendTemplatePart(const MarkupTemplate& markup, TextBuffer<char>& buffer, TemplatePart part);
+[[nodiscard]] StatusCode AppendTemplatePart(const MarkupTemplate& markup, TextBuffer<char>& buffer, TemplatePart part);
 
 // Appends the part formatted with the value: a colour as "#rrggbb" for "%s", an integer for "%d",
 // "%c" or "%x". The part is the user's, so it is formatted only when its one "%" starts the
 // conversion that fits the value; any other part with a conversion is written literally, as a
 // part without one is. Nothing for an empty part; 101 after message 13.
-StatusCode AppendFormattedPart(const MarkupTemplate& markup, TemplateValue kind, int32_t value,
+[[nodiscard]] StatusCode AppendFormattedPart(const MarkupTemplate& markup, TemplateValue kind, int32_t value,
                                TextBuffer<char>& buffer, TemplatePart part);
 
 }  // namespace grid

@@ -17,7 +17,7 @@ bool startsWith(const char* text, const char* pattern) {
 }
 
 // Puts `around` before and after the content: built apart, then copied back.
-StatusCode wrap(TextBuffer<char>& rewritten, const char* around) {
+[[nodiscard]] StatusCode wrap(TextBuffer<char>& rewritten, const char* around) {
     const int32_t aroundLength = static_cast<int32_t>(std::strlen(around));
     TextBuffer<char> combined;
     if (InitTextBuffer(combined, rewritten.length + 202) != kOk) {

@@ -9,6 +9,6 @@ namespace grid {
 // each byte position where an entry's pattern begins gets that entry's replacement instead of its
 // byte, and an "all" entry whose pattern occurs wraps the whole result in its replacement. The
 // scan moves one byte at a time and looks at the source text only. 0; 101 after message 13.
-StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text);
+[[nodiscard]] StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text);
 
 }  // namespace grid

@@ -12,12 +12,12 @@ constexpr int32_t kBufferCapacity = 10000;
 
 TextBuffer<char>& output() { return runBuffers<char>().outputBuffer; }
 
-StatusCode open(const MarkupTemplate& markup) { return AppendTemplatePart(markup, output(), kOpeningPart); }
-StatusCode close(const MarkupTemplate& markup) { return AppendTemplatePart(markup, output(), kClosingPart); }
-StatusCode open(const MarkupTemplate& markup, TemplateValue kind, int32_t value) {
+[[nodiscard]] StatusCode open(const MarkupTemplate& markup) { return AppendTemplatePart(markup, output(), kOpeningPart); }
+[[nodiscard]] StatusCode close(const MarkupTemplate& markup) { return AppendTemplatePart(markup, output(), kClosingPart); }
+[[nodiscard]] StatusCode open(const MarkupTemplate& markup, TemplateValue kind, int32_t value) {
     return AppendFormattedPart(markup, kind, value, output(), kOpeningPart);
 }
-StatusCode close(const MarkupTemplate& markup, TemplateValue kind, int32_t value) {
+[[nodiscard]] StatusCode close(const MarkupTemplate& markup, TemplateValue kind, int32_t value) {
     return AppendFormattedPart(markup, kind, value, output(), kClosingPart);
 }
 
@@ -35,7 +35,7 @@ void parseAll(Settings<char>& s) {
     }
 }
 
-StatusCode writeCell(const Settings<char>& s, const CellRecord<char>& cell) {
+[[nodiscard]] StatusCode writeCell(const Settings<char>& s, const CellRecord<char>& cell) {
     APPEND(AppendText(output(), s.cell_sep.text));
     const bool anchor = cell.mergePosition == kMergeAnchor;
     if (anchor) {

@@ -6,6 +6,6 @@
 namespace grid {
 
 // 0 when the output buffer holds the whole table; 101 when memory ran out.
-StatusCode WriteWikiTable();
+[[nodiscard]] StatusCode WriteWikiTable();
 
 }  // namespace grid

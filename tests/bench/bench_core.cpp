@@ -23,7 +23,7 @@ std::string tabSeparatedText(int rows, int columns) {
 void SplitTextIntoGrid(benchmark::State& state) {
     std::string text = tabSeparatedText(static_cast<int>(state.range(0)), 20);
     for (auto _ : state) {
-        grid::SplitTextIntoGrid<char>(text.c_str());
+        if (grid::SplitTextIntoGrid<char>(text.c_str()) != grid::kOk) state.SkipWithError("the split failed");
         grid::ReleaseCellGrid<char>();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(text.size()));
@@ -35,8 +35,12 @@ void AppendTextPieces(benchmark::State& state) {
     const char16_t piece[] = u"0123456789";
     for (auto _ : state) {
         grid::TextBuffer<char16_t> buffer;
-        grid::InitTextBuffer(buffer, 10000);
-        for (int64_t i = 0; i < pieces; ++i) grid::AppendText(buffer, piece);
+        if (grid::InitTextBuffer(buffer, 10000) != grid::kOk) {
+            state.SkipWithError("no buffer");
+            break;
+        }
+        for (int64_t i = 0; i < pieces; ++i)
+            if (grid::AppendText(buffer, piece) != grid::kOk) state.SkipWithError("an append failed");
         benchmark::DoNotOptimize(buffer.data);
         grid::FreeTextBuffer(buffer);
     }

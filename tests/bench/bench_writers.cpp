@@ -33,12 +33,11 @@ void makeGrid(int32_t rows, int32_t columns, bool distinctColours) {
     ClearRunOwnership<char16_t>();
     grid.rows = rows;
     grid.columns = columns;
-    AllocateCellGrid<char16_t>();
+    if (AllocateCellGrid<char16_t>() != kOk) std::abort();
     const std::u16string text = u"text of cell & <20>";
     for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
         CellRecord<char16_t>& cell = grid.cells[i];
-        InitTextBuffer(cell.text, 20);
-        AppendText(cell.text, text.c_str());
+        if (InitTextBuffer(cell.text, 20) != kOk || AppendText(cell.text, text.c_str()) != kOk) std::abort();
         cell.charHeight = 10 + int32_t(i % 3);
         cell.bold = uint8_t(i % 3 == 0), cell.underline = int32_t(i % 3 == 1), cell.horiJustify = int32_t(i % 3) + 1;
         cell.backColor = distinctColours ? int32_t(i & 0xFFFFFF) : int32_t(0x101010 * (i % 3));
@@ -110,11 +109,10 @@ void makeWikiGrid(int32_t rows, int32_t columns) {
     ClearRunOwnership<char>();
     grid.rows = rows;
     grid.columns = columns;
-    AllocateCellGrid<char>();
+    if (AllocateCellGrid<char>() != kOk) std::abort();
     for (int64_t i = 0; i < int64_t(rows) * columns; ++i) {
         CellRecord<char>& cell = grid.cells[i];
-        InitTextBuffer(cell.text, 20);
-        AppendText(cell.text, "text | of cell & <20");
+        if (InitTextBuffer(cell.text, 20) != kOk || AppendText(cell.text, "text | of cell & <20") != kOk) std::abort();
         cell.charHeight = 10 + int32_t(i % 3);
         cell.bold = uint8_t(i % 3 == 0), cell.underline = int32_t(i % 3 == 1), cell.horiJustify = int32_t(i % 4);
         cell.backColor = int32_t(i & 0xFFFFFF);

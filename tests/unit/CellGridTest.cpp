@@ -25,6 +25,20 @@ TYPED_TEST(CellGridTest, SplitsRowsAtLineFeedsAndCellsAtTabs) {
     EXPECT_EQ(this->grid().at(1, 1).text.capacity, -1);  // never reached
 }
 
+// The checked build stops at a broken invariant instead of reading or writing past the grid.
+TYPED_TEST(CellGridTest, MisuseStopsTheCheckedBuild) {
+#ifdef GRID_CHECKED
+    ASSERT_EQ(this->split("a\tb\r\nc\r\n"), kOk);
+    EXPECT_DEATH((void)this->grid().at(2, 0), "assertion failed: .*column < columns");
+    EXPECT_DEATH((void)this->grid().at(0, -1), "assertion failed: .*row >= 0");
+    this->grid().at(0, 0).mergePosition = kMergeLastCovered + 1;
+    EXPECT_DEATH((void)isCoveredByAnchor(this->grid().at(0, 0)), "assertion failed: .*mergePosition");
+    this->grid().at(0, 0).mergePosition = kNotMerged;
+#else
+    GTEST_SKIP() << "assertions are checked in the sanitizer build";
+#endif
+}
+
 TYPED_TEST(CellGridTest, SplitEdgeCases) {
     struct Case {
         const char* text;

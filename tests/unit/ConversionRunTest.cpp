@@ -23,7 +23,7 @@ struct ScriptedCalc final : CalcCapturePort {
         ++runs;
         runState<Ch>().captureStage = stage;
         if (result == kOk) {
-            SplitTextIntoGrid<Ch>(TEXT_OF(Ch, "calc"));
+            if (SplitTextIntoGrid<Ch>(TEXT_OF(Ch, "calc")) != kOk) return kNoMemory;
             for (int side = 0; side < 4; ++side) cellGrid<Ch>().at(0, 0).border[side] = 1;
         }
         return result;
