@@ -5,7 +5,8 @@
 //                                           number; HEX the bytes, terminators included)
 //   robot empty                             leaves the clipboard empty
 //   robot hold MS                           holds the clipboard open for MS milliseconds
-//   robot dump                              prints CF_UNICODETEXT (as UTF-8) and CF_TEXT (as hex)
+//   robot dump                              prints every format on the clipboard with its bytes
+//                                           (see dump() for the form)
 //   robot run PROGRAM [OPTIONS]             starts the program, answers its message boxes and waits
 //                                           for its end; prints one line per box and the exit code
 //     --answer A,B,...     answers in turn: OK, Cancel or Close (the close box); then OK
@@ -15,10 +16,14 @@
 //                              file before answering it
 //     --timeout S          gives up after S seconds (default 60)
 //
-// A box line reads: box CAPTION | BUTTONS | OWNER | TEXT, the text with "\n" for its line breaks.
+// A box line reads: box CAPTION | BUTTONS | OWNER | TEXT, the text with "\n" and "\r" for its line
+// breaks. Output lines end in LF alone (stdout is binary), so a stray CR cannot hide in them.
 #include <windows.h>
 #include <commctrl.h>
+#include <fcntl.h>
+#include <io.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -74,33 +79,51 @@ int put(int argc, char** argv, bool anything) {
     return 0;
 }
 
+// The formats whose data is a GDI object rather than a block of memory.
+bool isGdiObject(UINT format) {
+    return format == CF_BITMAP || format == CF_METAFILEPICT || format == CF_PALETTE || format == CF_ENHMETAFILE ||
+           format == CF_DSPBITMAP || format == CF_DSPMETAFILEPICT || format == CF_DSPENHMETAFILE;
+}
+
+// One line per format on the clipboard, those the system makes from another included, in the order
+// of their numbers: "clipboard FORMAT HEX", FORMAT the number (a registered format's quoted name)
+// and HEX its bytes. A text format ends at its terminator, which is shown: what lies after it in
+// the block is room left over, not text. A text without a terminator shows its whole block. A GDI
+// object shows "object", data that cannot be had "none"; no format at all is "clipboard empty".
 int dump() {
     for (int attempt = 0; !OpenClipboard(nullptr); ++attempt) {
         if (attempt == 100) return 1;
         Sleep(50);
     }
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(data));
-        size_t room = GlobalSize(data) / sizeof(wchar_t), n = 0;
-        while (n < room && text[n]) ++n;
-        // Line ends and tabs written out, so that the dump keeps one line.
-        std::string shown;
-        for (char c : utf8(std::wstring(text, n)))
-            shown += c == '\n' ? std::string("\\n") : c == '\t' ? std::string("\\t") : c == '\r' ? std::string() : std::string(1, c);
-        std::printf("unicode %s\n", shown.c_str());
-        GlobalUnlock(data);
-    } else {
-        std::printf("unicode none\n");
-    }
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    std::vector<UINT> formats;
+    for (UINT format = EnumClipboardFormats(0); format; format = EnumClipboardFormats(format)) formats.push_back(format);
+    std::sort(formats.begin(), formats.end());
+    if (formats.empty()) std::printf("clipboard empty\n");
+    for (UINT format : formats) {
+        std::string name = std::to_string(format);
+        char registered[256] = {};
+        if (format >= 0xC000 && GetClipboardFormatNameA(format, registered, sizeof registered) > 0)
+            name = std::string("\"") + registered + "\"";
+        HANDLE data = GetClipboardData(format);
+        if (!data || isGdiObject(format)) {
+            std::printf("clipboard %s %s\n", name.c_str(), data ? "object" : "none");
+            continue;
+        }
         const unsigned char* bytes = static_cast<const unsigned char*>(GlobalLock(data));
-        size_t size = GlobalSize(data);
-        std::printf("text ");
-        for (size_t i = 0; i < size && bytes[i]; ++i) std::printf("%02X", bytes[i]);
+        size_t size = bytes ? GlobalSize(data) : 0;
+        const size_t unit = format == CF_UNICODETEXT ? 2 : format == CF_TEXT || format == CF_OEMTEXT ? 1 : 0;
+        if (unit) {
+            for (size_t at = 0; at + unit <= size; at += unit) {
+                if (bytes[at] == 0 && bytes[at + unit - 1] == 0) {
+                    size = at + unit;
+                    break;
+                }
+            }
+        }
+        std::printf("clipboard %s ", name.c_str());
+        for (size_t i = 0; i < size; ++i) std::printf("%02X", bytes[i]);
         std::printf("\n");
-        GlobalUnlock(data);
-    } else {
-        std::printf("text none\n");
+        if (bytes) GlobalUnlock(data);
     }
     CloseClipboard();
     return 0;
@@ -156,7 +179,7 @@ std::string describe(HWND box) {
     GetWindowTextW(box, caption, 256);
     GetDlgItemTextW(box, 0xFFFF, text, 2048);
     std::string body = utf8(text), escaped;
-    for (char c : body) escaped += c == '\n' ? std::string("\\n") : c == '\r' ? std::string() : std::string(1, c);
+    for (char c : body) escaped += c == '\n' ? std::string("\\n") : c == '\r' ? std::string("\\r") : std::string(1, c);
     std::string buttons = GetDlgItem(box, IDCANCEL) && GetDlgItem(box, IDOK) ? "OK,Cancel" : "OK";
     HWND owner = GetWindow(box, GW_OWNER);
     char ownerClass[64] = "none";
@@ -262,6 +285,7 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    _setmode(_fileno(stdout), _O_BINARY);
     std::string command = argc > 1 ? argv[1] : "";
     if (command == "put") return put(argc, argv, true);
     if (command == "empty") return put(argc, argv, false);
