@@ -1,9 +1,11 @@
 // A second process for the Windows clipboard tests:
-//   clipboard-helper hold MS   opens the clipboard, signals the event "GridClipboardHeld", keeps it
-//                              open MS milliseconds and closes it
-//   clipboard-helper dump      prints CF_UNICODETEXT and CF_TEXT of the clipboard as hexadecimal
+//   clipboard-helper hold EVENT   opens the clipboard, sets EVENT (the number of an event handle it
+//                                 inherited) and keeps the clipboard open until its standard input
+//                                 ends, that is until the test closes its end of the pipe or ends
+//   clipboard-helper dump         prints CF_UNICODETEXT and CF_TEXT of the clipboard as hexadecimal
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,13 +35,18 @@ void dump(UINT format, size_t unit) {
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "hold") == 0) {
-        HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "GridClipboardHeld");
+        HANDLE held = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(argv[2], nullptr, 10)));
         // Opened for a window of its own, as a program does; without one, Wine lets anyone else
         // without one open it too.
         HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
         if (!OpenClipboard(window)) return 1;
-        SetEvent(held);
-        Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+        if (!SetEvent(held)) return 3;
+        // Held until the input ends: the test closes its end of the pipe to let go, and a test that
+        // ends any other way closes it as well.
+        char byte;
+        DWORD got = 0;
+        while (ReadFile(GetStdHandle(STD_INPUT_HANDLE), &byte, 1, &got, nullptr) && got > 0) {
+        }
         CloseClipboard();
         DestroyWindow(window);
         return 0;
@@ -51,6 +58,6 @@ int main(int argc, char** argv) {
         CloseClipboard();
         return 0;
     }
-    std::fprintf(stderr, "usage: clipboard-helper hold MS | dump\n");
+    std::fprintf(stderr, "usage: clipboard-helper hold EVENT | dump\n");
     return 2;
 }

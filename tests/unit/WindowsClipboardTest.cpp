@@ -2,7 +2,9 @@
 // process that holds it open or reads back what was written.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,46 +36,127 @@ std::string unicodeBytes(const std::u16string& text) {
     return bytes + std::string(2, '\0');
 }
 
+// Starts the helper with the given standard input and output (either may be none); returns its
+// process handle, nullptr when it cannot start.
+HANDLE startHelper(const std::string& arguments, HANDLE input, HANDLE output) {
+    STARTUPINFOA start = {};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdInput = input;
+    start.hStdOutput = output;
+    start.hStdError = output;
+    PROCESS_INFORMATION info = {};
+    std::string command = std::string("\"") + GRID_CLIPBOARD_HELPER + "\" " + arguments;
+    EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &info));
+    if (!info.hProcess) return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
 // Runs the helper and returns what it printed.
-std::string helper(const std::string& arguments, bool wait = true, HANDLE* process = nullptr) {
+std::string helper(const std::string& arguments) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd, writeEnd;
     CreatePipe(&readEnd, &writeEnd, &inherit, 0);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA start = {};
-    start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdOutput = writeEnd;
-    start.hStdError = writeEnd;
-    PROCESS_INFORMATION info = {};
-    std::string command = std::string("\"") + GRID_CLIPBOARD_HELPER + "\" " + arguments;
-    EXPECT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &start, &info));
+    HANDLE process = startHelper(arguments, nullptr, writeEnd);
     CloseHandle(writeEnd);
-    CloseHandle(info.hThread);
     std::string out;
-    if (wait) {
-        char chunk[256];
-        DWORD got;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) out.append(chunk, got);
-        WaitForSingleObject(info.hProcess, INFINITE);
-        CloseHandle(info.hProcess);
-    } else {
-        *process = info.hProcess;
+    char chunk[256];
+    DWORD got;
+    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) out.append(chunk, got);
+    if (process) {
+        WaitForSingleObject(process, INFINITE);
+        CloseHandle(process);
     }
     CloseHandle(readEnd);
     return out;
 }
 
-// Another process holds the clipboard open; returns once it does.
-HANDLE holdClipboard(int milliseconds) {
-    HANDLE held = CreateEventA(nullptr, TRUE, FALSE, "GridClipboardHeld");
-    ResetEvent(held);
-    HANDLE process = nullptr;
-    helper("hold " + std::to_string(milliseconds), false, &process);
-    EXPECT_EQ(WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
-    CloseHandle(held);
-    return process;
-}
+// Another process holding the clipboard open, from the moment the constructor returns with
+// holding() true until letGo() or the end of the scope. The helper holds it until its input ends:
+// closing the pipe lets go, and the helper then ends by itself; one that does not is ended by its
+// handle.
+class ClipboardHolder {
+public:
+    static constexpr DWORD kEndedByTheTest = 99;
+
+    ClipboardHolder() {
+        SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+        HANDLE held = CreateEventA(&inherit, TRUE, FALSE, nullptr);
+        HANDLE input = nullptr;
+        if (!held || !CreatePipe(&input, &release_, &inherit, 0)) {
+            ADD_FAILURE() << "no event or pipe for the holder";
+            if (held) CloseHandle(held);
+            return;
+        }
+        SetHandleInformation(release_, HANDLE_FLAG_INHERIT, 0);
+        process_ = startHelper("hold " + std::to_string(reinterpret_cast<uintptr_t>(held)), input, nullptr);
+        CloseHandle(input);
+        // Held once the event is set; a helper that cannot open the clipboard ends instead.
+        HANDLE either[] = {held, process_};
+        holding_ = process_ && WaitForMultipleObjects(2, either, FALSE, 10000) == WAIT_OBJECT_0;
+        CloseHandle(held);
+    }
+    ~ClipboardHolder() { letGo(); }
+    ClipboardHolder(const ClipboardHolder&) = delete;
+    ClipboardHolder& operator=(const ClipboardHolder&) = delete;
+
+    bool holding() const { return holding_; }
+    // The helper has not ended: it still holds the clipboard.
+    bool stillHolding() const { return holding_ && process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
+    // Lets the clipboard go and returns once the helper has ended, with its exit code (0 when it
+    // held until now and let go when told).
+    DWORD letGo() {
+        if (release_) {
+            CloseHandle(release_);
+            release_ = nullptr;
+        }
+        if (process_) {
+            if (WaitForSingleObject(process_, 10000) != WAIT_OBJECT_0) {
+                TerminateProcess(process_, kEndedByTheTest);
+                WaitForSingleObject(process_, INFINITE);
+            }
+            GetExitCodeProcess(process_, &exitCode_);
+            CloseHandle(process_);
+            process_ = nullptr;
+        }
+        return exitCode_;
+    }
+
+private:
+    HANDLE release_ = nullptr, process_ = nullptr;
+    bool holding_ = false;
+    DWORD exitCode_ = kEndedByTheTest;  // also when it never started
+};
+
+// The Windows clipboard, counting the attempts to open it and calling afterFailedOpen once the
+// given number of them has failed.
+struct CountedClipboard final : ClipboardPort {
+    CountedClipboard(int failures, std::function<void()> then) : callAfterFailures(failures), afterFailedOpen(then) {}
+    bool open(WindowHandle owner) override {
+        ++attempts;
+        if (system.open(owner)) return true;
+        if (++failures == callAfterFailures) afterFailedOpen();
+        return false;
+    }
+    bool close() override { return system.close(); }
+    uint32_t enumFormats(uint32_t format) override { return system.enumFormats(format); }
+    MemoryHandle getData(uint32_t format) override { return system.getData(format); }
+    bool empty() override { return system.empty(); }
+    MemoryHandle setData(uint32_t format, MemoryHandle block) override { return system.setData(format, block); }
+    MemoryHandle globalAlloc(uint32_t flags, size_t bytes) override { return system.globalAlloc(flags, bytes); }
+    MemoryHandle globalFree(MemoryHandle block) override { return system.globalFree(block); }
+    void* globalLock(MemoryHandle block) override { return system.globalLock(block); }
+    bool globalUnlock(MemoryHandle block) override { return system.globalUnlock(block); }
+    size_t globalSize(MemoryHandle block) override { return system.globalSize(block); }
+    void setLastError(uint32_t code) override { system.setLastError(code); }
+    uint32_t lastError() override { return system.lastError(); }
+
+    ClipboardPort& system = *systemClipboard();
+    int callAfterFailures, failures = 0, attempts = 0;
+    std::function<void()> afterFailedOpen;
+};
 
 template <class Ch>
 class WindowsClipboardTest : public CoreTest<Ch> {
@@ -153,17 +236,26 @@ TYPED_TEST(WindowsClipboardTest, WrittenMarkupIsReadBackByAnotherProcess) {
 TYPED_TEST(WindowsClipboardTest, AnotherProcessHoldingTheClipboard) {
     using Ch = TypeParam;
     putFormats({{CF_TEXT, std::string("copied\0", 7)}});
-    HANDLE briefly = holdClipboard(500);
-    EXPECT_EQ(probeClipboard<Ch>(), sizeof(Ch) == 1 ? kEightBitText : kUnicodeText);  // waits it out
-    WaitForSingleObject(briefly, INFINITE);
-    CloseHandle(briefly);
+    {
+        // Let go after the probe's second failed attempt: it waits and opens it on the third.
+        ClipboardHolder briefly;
+        ASSERT_TRUE(briefly.holding());
+        CountedClipboard counted(2, [&] { briefly.letGo(); });
+        setClipboardPort(&counted);
+        EXPECT_EQ(probeClipboard<Ch>(), sizeof(Ch) == 1 ? kEightBitText : kUnicodeText);
+        setClipboardPort(systemClipboard());
+        EXPECT_EQ(counted.attempts, 3);
+        EXPECT_EQ(briefly.letGo(), 0u);
+    }
     EXPECT_TRUE(this->boxes.codes().empty());
 
-    HANDLE long1 = holdClipboard(2000);
+    // Held through both calls, however long their retries take.
+    ClipboardHolder throughout;
+    ASSERT_TRUE(throughout.holding());
     EXPECT_EQ(probeClipboard<Ch>(), kFailedReported);
     EXPECT_EQ(writeClipboard<Ch>(TEXT_OF(Ch, "markup")), kFailedReported);
-    WaitForSingleObject(long1, INFINITE);
-    CloseHandle(long1);
+    EXPECT_TRUE(throughout.stillHolding());
+    EXPECT_EQ(throughout.letGo(), 0u);
     EXPECT_EQ(this->boxes.codes(), (std::vector<int>{20, 16}));
     EXPECT_NE(helper("dump").find("1 636F70696564\r\n"), std::string::npos);  // still "copied"
 }
