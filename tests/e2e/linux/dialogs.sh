@@ -1,5 +1,31 @@
 # Sourced by the Linux end-to-end runs: finds the program's message dialogs on the private display
-# and answers them with the keyboard, as a user would. Needs $caption (the program's caption).
+# and answers them with the keyboard, as a user would, and checks the dialogs that the program
+# showed against the expected ones. Needs $caption (the program's caption).
+
+# The catalogue's texts of the messages that the runs expect, line breaks written as \n, as the
+# dialog log writes them. The elapsed time keeps the catalogue's %d for its numbers.
+done_message='データ変換が終了しました。'
+done_in_time='データ変換が終了しました。\n\n　経過時間 %d分 %d秒'
+borders_question='罫線データが設定されていません。\n全てのセルに罫線を付けて良いですか？'
+cancelled_message='処理はキャンセルされました。'
+no_settings_message='初期化ファイルがありません。罫線が表示されないかもしれません。'
+calc_not_started='Calcを起動できませんでした。'
+calc_not_found='Calcが見つかりませんでした。'
+weave='dialog Gridweave for Linux'
+quill='dialog Gridquill for Linux'
+
+# check_dialogs LOG EXPECTED: true when the dialogs in LOG are the lines of EXPECTED, in order (LOG
+# is written by the dialog log, tests/tools/dialog-log.cpp, preloaded into the program);
+# the minutes and seconds of the elapsed time are taken as the catalogue's %d, so any numbers
+# pass there and nothing else. Shows the difference otherwise.
+check_dialogs() {
+    local log=$1 expected=$2 actual
+    actual=$(sed -E 's/(　経過時間 )[0-9]+分 [0-9]+秒$/\1%d分 %d秒/' "$log" 2>/dev/null)
+    [ "$actual" = "$expected" ] && return 0
+    echo "    the dialogs differ from the expected ones:"
+    diff <(echo "$expected") <(echo "$actual") | sed 's/^/    /'
+    return 1
+}
 
 # The program's message dialog on screen, if one is up: a window with the program's caption that
 # is not the progress window (130 pixels high).

@@ -3,12 +3,16 @@
 # another program (xclip) puts text on the clipboard, the program runs from a fresh folder, its
 # message dialogs are answered with the keyboard as a user would (xdotool), and the clipboard is
 # read after the program has ended, when the markup must still be there: served by the keeper the
-# program leaves behind, or, in the last case, by a clipboard manager (tests/tools). Prints one
-# line per case and "e2e-linux: N passed, M failed"; exits non-zero on any failure.
+# program leaves behind, or, in the last case, by a clipboard manager (tests/tools). The dialogs
+# that the program ran, recorded by the dialog log preloaded into it (tests/tools), must be the
+# expected ones. Prints one line per case and "e2e-linux: N passed, M failed"; exits non-zero on
+# any failure.
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
 build="$root/build/linux"
 work="$root/build/e2e-linux"
+dialog_log="$build/tests/libgrid-dialog-log.so"
+[ -f "$dialog_log" ] || { echo "e2e-linux: $dialog_log is not built"; exit 1; }
 
 source "$root/scripts/display-env"
 start_private_display 150 190
@@ -25,9 +29,12 @@ failed=0
 
 source "$root/tests/e2e/linux/dialogs.sh"
 
-# case NAME PROGRAM SETTINGS INPUT KEYS EXPECTED: KEYS answers the dialogs in turn.
+# case NAME PROGRAM SETTINGS INPUT KEYS EXPECTED: KEYS answers the dialogs in turn; standard
+# input holds the lines of the dialogs that the program must show, in turn (dialogs.sh).
 case_() {
     local name=$1 program=$2 settings=$3 input=$4 keys=$5 expected=$6
+    local dialogs
+    dialogs=$(cat)
     caption=${program^}
     local dir="$work/$program-$name"
     rm -rf "$dir" && mkdir -p "$dir"
@@ -38,13 +45,14 @@ case_() {
     printf '%b' "$input" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
     started+=("$!")
     sleep 0.3
-    "$dir/$program" > "$dir/output.log" 2>&1 &
+    LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$dir/$program" > "$dir/output.log" 2>&1 &
     local pid=$!
     started+=("$pid")
     local ok=1
     for key in $keys; do answer "$key" || { ok=0; break; }; done
     wait_for_end "$pid" || ok=0
     wait "$pid" 2>/dev/null
+    check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
     # With a clipboard manager running, it holds the markup now and no keeper was started.
     if [ -n "${manager_log:-}" ]; then
         grep -q '^saved' "$manager_log" || { ok=0; echo "    the clipboard manager got nothing"; }
@@ -65,12 +73,26 @@ case_() {
 
 html='<TABLE BORDER>\r\n<TR>\r\n<TD NOWRAP>a</TD>\r\n<TD NOWRAP>日本</TD>\r\n</TR>\r\n</TABLE>'
 # OK to "borders on all cells?", then OK to the closing message: the markup outlives the program.
-case_ text gridweave '[Param]\nhtmlversion=4\n' 'a\t日本\n' "Return Return" "$html"
-case_ text gridquill '[Param]\ncell_sep=|\n' 'a\t日本\n' "Return Return" '|a|日本|\r\n'
+case_ text gridweave '[Param]\nhtmlversion=4\n' 'a\t日本\n' "Return Return" "$html" <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $done_in_time
+EOF
+case_ text gridquill '[Param]\ncell_sep=|\n' 'a\t日本\n' "Return Return" '|a|日本|\r\n' <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_in_time
+EOF
 # Cancel (Escape) on the question: the cancel message, and the clipboard keeps the copied text.
-case_ cancel gridweave '[Param]\nhtmlversion=4\n' 'keep\tthis\n' "Escape Return" 'keep\tthis\n'
-# No settings file: the message about it first, then the defaults (HTML5 in gridweave).
-case_ no-settings gridquill - 'x\n' "Return Return Return" 'x\r\n'
+case_ cancel gridweave '[Param]\nhtmlversion=4\n' 'keep\tthis\n' "Escape Return" 'keep\tthis\n' <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $cancelled_message
+EOF
+# No settings file: the message about it first, before the progress window is up, then the
+# defaults (HTML5 in gridweave; the elapsed time).
+case_ no-settings gridquill - 'x\n' "Return Return Return" 'x\r\n' <<EOF
+$quill | OK | none | $no_settings_message
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_in_time
+EOF
 
 # With a clipboard manager on the display, the markup is handed to it when the program ends.
 manager_log="$work/clipboard-manager.log"
@@ -79,7 +101,10 @@ mkdir -p "$work"
 manager=$!
 started+=("$manager")
 for _ in $(seq 50); do grep -q managing "$manager_log" && break; sleep 0.1; done
-case_ manager gridquill '[Param]\ncell_sep=|\n' 'kept\tby\tmanager\n' "Return Return" '|kept|by|manager|\r\n'
+case_ manager gridquill '[Param]\ncell_sep=|\n' 'kept\tby\tmanager\n' "Return Return" '|kept|by|manager|\r\n' <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_in_time
+EOF
 kill "$manager" 2>/dev/null
 manager_log=""
 
