@@ -3,14 +3,16 @@
 # display and a private office profile: a script makes the test workbook, each case copies a range
 # of it in Calc, runs the program from a fresh folder, answers its dialogs with the keyboard and
 # compares the clipboard, read after the program has ended, with the expected markup in
-# expected/. Prints one line per case and "e2e-calc: N passed, M failed"; exits non-zero on any
-# failure. With --record the markup the programs give is written to expected/ instead (to be
+# expected/, and the dialogs that the program ran (recorded by the dialog log preloaded into it,
+# tests/tools) with the expected ones. Prints one line per case and "e2e-calc: N passed, M
+# failed"; exits non-zero on any failure. With --record the markup the programs give is written to expected/ instead (to be
 # checked by eye before it is kept).
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
 build="$root/build/linux"
 work="$root/build/e2e-calc"
 expected="$root/tests/e2e/linux/expected"
+dialog_log="$build/tests/libgrid-dialog-log.so"
 record=0
 [ "${1:-}" = --record ] && record=1
 calc() { /usr/bin/python3 "$root/tests/e2e/linux/calc.py" "$pipe" "$@"; }
@@ -20,6 +22,7 @@ if [ ! -x "$office_program/soffice" ]; then
     echo "e2e-calc: LibreOffice is not installed (scripts/setup installs it)"
     exit 1
 fi
+[ -f "$dialog_log" ] || { echo "e2e-calc: $dialog_log is not built"; exit 1; }
 
 rm -rf "$work" && mkdir -p "$work"
 source "$root/scripts/display-env"
@@ -49,11 +52,13 @@ failed=0
 # "file:PATH" for a file of the repository; COPY is a range of the workbook or "text:TEXT"
 # for text that another program (xclip) offers; KEYS answer the
 # dialogs in turn; ENV are settings of the program's environment (after the test office's profile,
-# so that they may name another). The expected markup is in
+# so that they may name another). Standard input holds the lines of the dialogs that the program
+# must show, in turn (dialogs.sh). The expected markup is in
 # expected/NAME, or, for the names "...-unchanged", the clipboard as it was before the run.
 case_() {
-    local name=$1 program=$2 settings=$3 copy=$4 keys=$5
+    local name=$1 program=$2 settings=$3 copy=$4 keys=$5 dialogs
     shift 5
+    dialogs=$(cat)
     caption=${program^}
     local dir="$work/$name"
     mkdir -p "$dir"
@@ -72,13 +77,15 @@ case_() {
     esac
     local before
     before=$(timeout 5 xclip -selection clipboard -o 2>/dev/null)
-    env UserInstallation="$profile" "$@" "$dir/$program" > "$dir/output.log" 2>&1 &
+    env UserInstallation="$profile" LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$@" \
+        "$dir/$program" > "$dir/output.log" 2>&1 &
     local pid=$!
     started+=("$pid")
     local ok=1
     for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
     wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
     wait "$pid" 2>/dev/null
+    check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
     timeout 5 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
     if [ "$record" -eq 1 ] && [ "${name%-unchanged}" = "$name" ]; then
         cp "$dir/clipboard" "$expected/$name"
@@ -109,13 +116,17 @@ wiki="[Log]\nTime=OFF\n[Param]\ncell_sep=|\nback_color=BGCOLOR(%s):@\nfont_color
 mkdir -p "$work/failing-office"
 printf '#!/bin/sh\nexit 1\n' > "$work/failing-office/soffice"
 chmod +x "$work/failing-office/soffice"
-case_ failing-office-unchanged gridweave "$html5" A1:B2 "Return" UNO_PATH="$work/failing-office"
+case_ failing-office-unchanged gridweave "$html5" A1:B2 "Return" UNO_PATH="$work/failing-office" <<EOF
+$weave | OK | progress | $calc_not_found
+EOF
 
 # No office accepts on the programs' pipe and none runs with the profile given: the program starts
 # one (with a profile of its own here), which reads the cells from the test office's clipboard.
 # That office is ended again, by its ids, so that the later runs find the test office running and
 # have it accept on the pipe.
-case_ html5-formatting-started-office gridweave "$html5" A1:D4 "Return" UserInstallation="file://$work/started-profile"
+case_ html5-formatting-started-office gridweave "$html5" A1:D4 "Return" UserInstallation="file://$work/started-profile" <<EOF
+$weave | OK | progress | $done_message
+EOF
 # An office that the programs started accepts on their pipe (a pattern for pgrep -f).
 programs_office="--accept=pipe,name=grid-calc-$(id -u);"
 end_started_office() {
@@ -125,39 +136,79 @@ end_started_office() {
 end_started_office
 
 # Texts, type faces, sizes, colours, the Japanese text, the line break and the three kinds of line.
-case_ legacy-formatting gridweave "$legacy" A1:D4 "Return"
-case_ html5-formatting gridweave "$html5" A1:D4 "Return"
-case_ wiki-formatting gridquill "$wiki" A1:D4 "Return"
+case_ legacy-formatting gridweave "$legacy" A1:D4 "Return" <<EOF
+$weave | OK | progress | $done_message
+EOF
+case_ html5-formatting gridweave "$html5" A1:D4 "Return" <<EOF
+$weave | OK | progress | $done_message
+EOF
+case_ wiki-formatting gridquill "$wiki" A1:D4 "Return" <<EOF
+$quill | OK | progress | $done_message
+EOF
 # The width of the lines is the first cell's: thick, then double (which counts as thick).
-case_ legacy-thick-line gridweave "$legacy" C1:D2 "Return"
-case_ html5-double-line gridweave "$html5" D1:D2 "Return"
+case_ legacy-thick-line gridweave "$legacy" C1:D2 "Return" <<EOF
+$weave | OK | progress | $done_message
+EOF
+case_ html5-double-line gridweave "$html5" D1:D2 "Return" <<EOF
+$weave | OK | progress | $done_message
+EOF
 # Merged areas of 2 x 2, 1 x 3 and 3 x 1 among lined cells.
-case_ legacy-merged gridweave "$legacy" A10:E14 "Return"
-case_ html5-merged gridweave "$html5" A10:E14 "Return"
-case_ wiki-merged gridquill "$wiki" A10:E14 "Return"
+case_ legacy-merged gridweave "$legacy" A10:E14 "Return" <<EOF
+$weave | OK | progress | $done_message
+EOF
+case_ html5-merged gridweave "$html5" A10:E14 "Return" <<EOF
+$weave | OK | progress | $done_message
+EOF
+case_ wiki-merged gridquill "$wiki" A10:E14 "Return" <<EOF
+$quill | OK | progress | $done_message
+EOF
 # Every alignment; these cells have no lines, so the question about lines comes first.
-case_ html5-alignments gridweave "$html5" A6:F7 "Return Return"
-case_ wiki-alignments gridquill "$wiki" A6:F7 "Return Return"
+case_ html5-alignments gridweave "$html5" A6:F7 "Return Return" <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $done_message
+EOF
+case_ wiki-alignments gridquill "$wiki" A6:F7 "Return Return" <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_message
+EOF
 # Cancel on that question: the cancel message, and the copied cells stay on the clipboard.
-case_ cancel-unchanged gridweave "$html5" A6:F7 "Escape Return"
+case_ cancel-unchanged gridweave "$html5" A6:F7 "Escape Return" <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $cancelled_message
+EOF
 # Without LibreOffice to be found (no UNO_PATH, no soffice on the PATH): Calc could not be
 # started, and the clipboard keeps the cells.
-case_ no-office-unchanged gridquill "$wiki" A1:B2 "Return" UNO_PATH= PATH=/nonexistent
+case_ no-office-unchanged gridquill "$wiki" A1:B2 "Return" UNO_PATH= PATH=/nonexistent <<EOF
+$quill | OK | progress | $calc_not_started
+EOF
 # Text from another program, with the office running: the plain-text way, with its question on
 # lines.
-case_ other-program-text gridweave "$legacy" 'text:one\ttwo\n三\tfour\n' "Return Return"
+case_ other-program-text gridweave "$legacy" 'text:one\ttwo\n三\tfour\n' "Return Return" <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $done_message
+EOF
 
 # The sample settings files, each on the formatted cells and on every alignment: the markup each
 # wiki syntax expects (merged areas are beyond these syntaxes, as the README says).
 for preset in legacy html5; do
-    case_ "example-$preset-formatting" gridweave "file:examples/gridweave/$preset/Gridweave.ini" A1:D4 "Return"
+    case_ "example-$preset-formatting" gridweave "file:examples/gridweave/$preset/Gridweave.ini" A1:D4 "Return" <<EOF
+$weave | OK | progress | $done_in_time
+EOF
 done
 for preset in pukiwiki dokuwiki textile; do
-    case_ "example-$preset-formatting" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A1:D4 "Return"
-    case_ "example-$preset-alignments" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A6:F7 "Return Return"
+    case_ "example-$preset-formatting" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A1:D4 "Return" <<EOF
+$quill | OK | progress | $done_in_time
+EOF
+    case_ "example-$preset-alignments" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A6:F7 "Return Return" <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_in_time
+EOF
     # With the rewrites that the file offers for UTF-8 turned on.
     sed 's/^;code_chenge/code_chenge/' "$root/examples/gridquill/$preset/Gridquill.ini" > "$work/$preset-rewrites.ini"
-    case_ "example-$preset-markup-characters" gridquill "file:${work#"$root"/}/$preset-rewrites.ini" A16:C16 "Return Return"
+    case_ "example-$preset-markup-characters" gridquill "file:${work#"$root"/}/$preset-rewrites.ini" A16:C16 "Return Return" <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_in_time
+EOF
 done
 
 # The running test office took every later request over: no office of the programs' own is left.
