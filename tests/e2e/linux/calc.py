@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 # Drives the private LibreOffice of the end-to-end tests as a user would: makes the test workbook
-# and copies ranges of it to the clipboard. Runs under Debian's python3, which has the uno module.
+# (from the cell facts of workbook.py) and copies ranges of it to the clipboard. Runs under
+# Debian's python3, which has the uno module.
 #   calc.py PIPE wait                  until the office accepts on the pipe
 #   calc.py PIPE workbook FILE         writes the test workbook to FILE (.ods)
 #   calc.py PIPE sample FILE           writes the sample workbook of the demo to FILE (.ods)
@@ -10,14 +11,13 @@ import sys
 import time
 
 import uno
+import workbook
 from com.sun.star.beans import PropertyValue
 from com.sun.star.table import BorderLine2
 from com.sun.star.table import CellVertJustify2
 from com.sun.star.table.BorderLineStyle import DOUBLE, SOLID
 from com.sun.star.awt.FontWeight import BOLD
 from com.sun.star.awt.FontSlant import ITALIC
-from com.sun.star.awt.FontUnderline import SINGLE
-from com.sun.star.awt.FontStrikeout import SINGLE as STRIKE
 
 
 def connect(pipe, attempts=1):
@@ -75,64 +75,21 @@ def store_and_close(document, path):
 
 
 def make_workbook(context, path):
+    """The cells of workbook.py, then their merged areas."""
     document, sheet = new_hidden_sheet(context)
-    cell = sheet.getCellRangeByName
-
-    # A1:D4 texts, sizes and type faces, the Japanese text and the line break.
-    texts = [["Name", "日本語", "Size 14", "Plain"],
-             ["Bold", "Italic", "Underline", "Strike"],
-             ["Ten", "Ten and a half", "Two\nlines", "右"],
-             ["赤", "Blue text", "Yellow back", "End"]]
-    for r, row in enumerate(texts):
-        for c, text in enumerate(row):
-            sheet.getCellByPosition(c, r).String = text
-    for name in ("A1", "B1", "C1", "D1", "A2", "B2", "C2", "D2", "A3", "B3", "C3", "D3", "A4", "B4", "C4", "D4"):
-        cell(name).CharHeight = 12
-    cell("C1").CharHeight = 14
-    cell("A3").CharHeight = 10
-    cell("B3").CharHeight = 10.5
-    cell("A2").CharWeight = BOLD
-    cell("B2").CharPosture = ITALIC
-    cell("C2").CharUnderline = SINGLE
-    cell("D2").CharStrikeout = STRIKE
-    cell("C3").IsTextWrapped = True
-    cell("A4").CharColor = 0xFF0000
-    cell("B4").CharColor = 0x0000FF
-    cell("C4").CellBackColor = 0xFFFF00
-    # Thin, thick and double lines with colours.
-    all_sides(cell("A1"), line(26))
-    all_sides(cell("B1"), line(26, 0x00FF00))
-    all_sides(cell("C1"), line(141, 0x0000FF))
-    all_sides(cell("D1"), line(0, 0xFF0000, DOUBLE))
-
-    # A6:F8 every horizontal alignment, then every vertical one.
-    horizontal = ["Standard", "Left", "Center", "Right", "Block", "Repeat"]
-    for c, text in enumerate(horizontal):
-        target = sheet.getCellByPosition(c, 5)
-        target.String = text
-        target.HoriJustify = hori_justify(text.upper())
-    vertical = [("Standard", CellVertJustify2.STANDARD), ("Top", CellVertJustify2.TOP),
-                ("Middle", CellVertJustify2.CENTER), ("Bottom", CellVertJustify2.BOTTOM),
-                ("Justified", CellVertJustify2.BLOCK)]
-    for c, (text, justify) in enumerate(vertical):
-        target = sheet.getCellByPosition(c, 6)
-        target.String = text
-        target.VertJustify = justify
-
-    # A10:E14 merged areas of 2 x 2, 1 x 3 (one row, three columns) and 3 x 1, with lines round.
-    for r in range(9, 14):
-        for c in range(0, 5):
-            target = sheet.getCellByPosition(c, r)
-            target.String = "%s%d" % ("ABCDE"[c], r + 1)
-            all_sides(target, line(26))
-    for area, text in (("A10:B11", "Two by two"), ("C10:E10", "One by three"), ("E11:E13", "Three by one")):
+    for name, properties in workbook.CELLS.items():
+        target = sheet.getCellRangeByName(name)
+        for key, value in properties.items():
+            if key in workbook.SIDES:
+                style, width, colour = value
+                value = line(width, colour, DOUBLE if style == "DOUBLE" else SOLID)
+            elif key == "HoriJustify":
+                value = hori_justify(value)
+            elif key == "CharPosture":
+                value = uno.Enum("com.sun.star.awt.FontSlant", value)
+            setattr(target, key, value)
+    for area in workbook.MERGED:
         sheet.getCellRangeByName(area).merge(True)
-        cell(area.split(":")[0]).String = text
-
-    # A16:C16 characters that wiki table syntaxes read as markup.
-    for c, text in enumerate(["a|b", "2^3", "plain"]):
-        sheet.getCellByPosition(c, 15).String = text
-
     store_and_close(document, path)
 
 
