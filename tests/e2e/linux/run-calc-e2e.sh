@@ -5,8 +5,8 @@
 # compares the clipboard, read after the program has ended, with the expected markup in
 # expected/, and the dialogs that the program ran (recorded by the dialog log preloaded into it,
 # tests/tools) with the expected ones. Prints one line per case and "e2e-calc: N passed, M
-# failed"; exits non-zero on any failure. With --record the markup the programs give is written to expected/ instead (to be
-# checked by eye before it is kept).
+# failed"; exits non-zero on any failure. With --record the markup the programs give is written
+# to expected/ instead (to be checked by eye before it is kept).
 set -uo pipefail
 root="$(cd "$(dirname "$0")/../../.." && pwd)"
 build="$root/build/linux"
@@ -16,6 +16,8 @@ dialog_log="$build/tests/libgrid-dialog-log.so"
 record=0
 [ "${1:-}" = --record ] && record=1
 calc() { /usr/bin/python3 "$root/tests/e2e/linux/calc.py" "$pipe" "$@"; }
+# What a copied range must give, from the cell facts that the workbook is made of (workbook.py).
+facts() { /usr/bin/python3 "$root/tests/e2e/linux/expect.py" "$@"; }
 
 office_program=/usr/lib/libreoffice/program
 if [ ! -x "$office_program/soffice" ]; then
@@ -53,14 +55,15 @@ failed=0
 # for text that another program (xclip) offers; KEYS answer the
 # dialogs in turn; ENV are settings of the program's environment (after the test office's profile,
 # so that they may name another). Standard input holds the lines of the dialogs that the program
-# must show, in turn (dialogs.sh). The expected markup is in
-# expected/NAME, or, for the names "...-unchanged", the clipboard as it was before the run.
+# must show, in turn (dialogs.sh). The expected markup is in expected/NAME; for the names
+# "...-unchanged" the clipboard must hold the copied cells' text, as Calc offers it, before the run
+# and after it.
 case_() {
     local name=$1 program=$2 settings=$3 copy=$4 keys=$5 dialogs
     shift 5
     dialogs=$(cat)
     caption=${program^}
-    local dir="$work/$name"
+    local dir="$work/$name" ok=1
     mkdir -p "$dir"
     cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
     case "$settings" in
@@ -73,15 +76,13 @@ case_() {
             started+=("$!")
             sleep 0.3
             ;;
-        *) calc copy "$book" "$copy" ;;
+        *) calc copy "$book" "$copy" || { ok=0; echo "    the cells were not copied"; } ;;
     esac
-    local before
-    before=$(timeout 5 xclip -selection clipboard -o 2>/dev/null)
+    timeout 5 xclip -selection clipboard -o > "$dir/before" 2>/dev/null
     env UserInstallation="$profile" LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$@" \
         "$dir/$program" > "$dir/output.log" 2>&1 &
     local pid=$!
     started+=("$pid")
-    local ok=1
     for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
     wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
     wait "$pid" 2>/dev/null
@@ -90,9 +91,17 @@ case_() {
     if [ "$record" -eq 1 ] && [ "${name%-unchanged}" = "$name" ]; then
         cp "$dir/clipboard" "$expected/$name"
     elif [ "${name%-unchanged}" != "$name" ]; then
-        [ "$(cat "$dir/clipboard")" = "$before" ] || ok=0
-    else
-        cmp -s "$dir/clipboard" "$expected/$name" || ok=0
+        # Not merely the same before and after: an empty clipboard would be that too.
+        facts text "$copy" > "$dir/copied"
+        cmp -s "$dir/before" "$dir/copied" || { ok=0; echo "    the copied cells were not on the clipboard before the run"; }
+        cmp -s "$dir/clipboard" "$dir/copied" || {
+            ok=0
+            echo "    the clipboard does not hold the copied cells after the run:"
+            diff "$dir/copied" "$dir/clipboard" | head -20 | sed 's/^/    /'
+        }
+    elif ! cmp -s "$dir/clipboard" "$expected/$name"; then
+        ok=0
+        diff "$expected/$name" "$dir/clipboard" | head -40 | sed 's/^/    /'
     fi
     if [ "$ok" -eq 1 ]; then
         passed=$((passed + 1))
@@ -100,7 +109,6 @@ case_() {
     else
         failed=$((failed + 1))
         echo "e2e-calc: $name FAILED"
-        [ "${name%-unchanged}" != "$name" ] || diff "$expected/$name" "$dir/clipboard" | head -40 | sed 's/^/    /'
     fi
 }
 
