@@ -41,8 +41,10 @@ pipe="grid-e2e-$$"
 started=()
 cleanup() {
     end_process_tree "${started[@]}"
-    pkill -f "^$work/.*/grid-clipboard-keeper" 2>/dev/null
+    # The keeper that a program left behind is a client of the private display and ends with it.
+    # Waiting for the display to end lets the next run have its number.
     kill "$display_pid" 2>/dev/null
+    wait "$display_pid" 2>/dev/null
 }
 trap cleanup EXIT
 

@@ -19,8 +19,10 @@ start_private_display 150 190
 started=()
 cleanup() {
     for pid in "${started[@]}"; do kill "$pid" 2>/dev/null; done
-    pkill -f "^$work/.*/grid-clipboard-keeper" 2>/dev/null
+    # The keeper that a program left behind is a client of the private display and ends with it.
+    # Waiting for the display to end lets the next run have its number.
     kill "$display_pid" 2>/dev/null
+    wait "$display_pid" 2>/dev/null
 }
 trap cleanup EXIT
 
