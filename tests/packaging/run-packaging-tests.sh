@@ -123,11 +123,14 @@ ready_settings() {
 check "windows: the settings files beside the programs are the HTML5 and PukiWiki samples" ready_settings
 # Each program carries its own writer alone: no wiki key in Gridweave, no HTML class in Gridquill.
 own_writer_only() {
-    local ok=0
-    strings "$windows_root/Gridweave.exe" | grep -q 'cell_mrgh' && { echo "Gridweave.exe holds the wiki keys"; ok=1; }
-    strings -el "$windows_root/Gridquill.exe" | grep -q 'gweave' && { echo "Gridquill.exe holds the HTML classes"; ok=1; }
-    strings "$windows_root/Gridquill.exe" | grep -q 'cell_mrgh' || { echo "Gridquill.exe lacks its keys"; ok=1; }
-    strings -el "$windows_root/Gridweave.exe" | grep -q 'gweave' || { echo "Gridweave.exe lacks its classes"; ok=1; }
+    local ok=0 weave quill
+    # Read whole first: a grep that stops at its first match would fail the pipeline.
+    weave=$(strings "$windows_root/Gridweave.exe"; strings -el "$windows_root/Gridweave.exe")
+    quill=$(strings "$windows_root/Gridquill.exe"; strings -el "$windows_root/Gridquill.exe")
+    grep -q 'cell_mrgh' <<<"$weave" && { echo "Gridweave.exe holds the wiki keys"; ok=1; }
+    grep -q 'gweave' <<<"$quill" && { echo "Gridquill.exe holds the HTML classes"; ok=1; }
+    grep -q 'cell_mrgh' <<<"$quill" || { echo "Gridquill.exe lacks its keys"; ok=1; }
+    grep -q 'gweave' <<<"$weave" || { echo "Gridweave.exe lacks its classes"; ok=1; }
     return $ok
 }
 check "windows: each program holds its own writer alone" own_writer_only
