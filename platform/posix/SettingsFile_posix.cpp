@@ -6,6 +6,7 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
 #include <memory>
 #include <new>
 #include <string>
@@ -20,19 +21,37 @@ namespace {
 // A settings file larger than this is not read at all: its keys take their defaults.
 constexpr off_t kLargestSettingsFile = 16 << 20;
 
-// The runtime's wide characters are UTF-32 here; false for a lone surrogate, which has no form in
-// any code page.
-bool runtimeWide(const char16_t* text, std::wstring& wide) {
+// The text as the runtime's wide characters (UTF-32 here), handed to `convert` a piece at a time,
+// so that a long text needs no copy of four bytes a character: the piece and its count of
+// characters, the last piece's NUL counted. `convert` returns false to stop. False, before any
+// piece, for a lone surrogate, which has no form in any code page.
+template <class Convert>
+bool inWidePieces(const char16_t* text, Convert convert) {
+    auto isHigh = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+    auto isLow = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+    for (const char16_t* p = text; *p != 0; ++p) {
+        if (isHigh(*p) && isLow(p[1]))
+            ++p;
+        else if (isHigh(*p) || isLow(*p))
+            return false;
+    }
+    constexpr size_t kPiece = 4096;
+    wchar_t piece[kPiece + 1];
+    size_t n = 0;
     for (const char16_t* p = text; *p != 0; ++p) {
         char32_t c = *p;
-        if (c >= 0xD800 && c <= 0xDBFF && p[1] >= 0xDC00 && p[1] <= 0xDFFF) {
+        if (isHigh(*p)) {
             c = 0x10000 + ((c - 0xD800) << 10) + (p[1] - 0xDC00);
             ++p;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            return false;
         }
-        wide.push_back(static_cast<wchar_t>(c));
+        piece[n++] = static_cast<wchar_t>(c);
+        if (n == kPiece) {
+            if (!convert(static_cast<const wchar_t*>(piece), n)) return true;
+            n = 0;
+        }
     }
+    piece[n] = 0;
+    convert(static_cast<const wchar_t*>(piece), n + 1);
     return true;
 }
 
@@ -67,13 +86,31 @@ public:
     }
     void setCharacterTypeLocale(const char16_t* name) override { setlocale(LC_CTYPE, utf16ToUtf8(name).c_str()); }
     void setCharacterTypeLocale(const char* name) override { setlocale(LC_CTYPE, name); }
+    // wcstombs over the whole text, piece by piece.
     size_t multibyteLength(const char16_t* text) override {
-        std::wstring wide;
-        return runtimeWide(text, wide) ? wcstombs(nullptr, wide.c_str(), 0) : SIZE_MAX;
+        size_t total = 0;
+        std::mbstate_t state{};
+        const bool valid = inWidePieces(text, [&](const wchar_t* piece, size_t count) {
+            const size_t n = wcsnrtombs(nullptr, &piece, count, 0, &state);
+            total = n == size_t(-1) ? SIZE_MAX : total + n;
+            return total != SIZE_MAX;
+        });
+        return valid ? total : SIZE_MAX;
     }
     size_t toMultibyte(const char16_t* text, char* out, size_t size) override {
-        std::wstring wide;
-        return runtimeWide(text, wide) ? wcstombs(out, wide.c_str(), size) : SIZE_MAX;
+        size_t written = 0;
+        std::mbstate_t state{};
+        const bool valid = inWidePieces(text, [&](const wchar_t* piece, size_t count) {
+            const wchar_t* end = piece + count;
+            const size_t n = wcsnrtombs(out + written, &piece, count, size - written, &state);
+            if (n == size_t(-1)) {
+                written = SIZE_MAX;
+                return false;
+            }
+            written += n;
+            return piece == nullptr || piece == end;  // the piece went whole; else the room ran out
+        });
+        return valid ? written : SIZE_MAX;
     }
     char pathSeparator() const override { return '/'; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override {

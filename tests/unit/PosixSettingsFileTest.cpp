@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
@@ -106,6 +108,39 @@ TEST_F(PosixSettingsFileTest, BadFilesGiveTheDefaults) {
         chmod(path.c_str(), 0);
         EXPECT_EQ(narrowValue("cell_sep"), "default");
     }
+}
+
+// The runtime's conversion to multibyte text, as wcstombs gives it for the whole text, also for
+// texts longer than the pieces it is done in, with characters on their edges.
+TEST_F(PosixSettingsFileTest, MultibyteConversionOfLongTexts) {
+    const std::string saved = setlocale(LC_CTYPE, nullptr);
+    port.setCharacterTypeLocale("C.UTF-8");
+    auto wholeText = [](const std::u16string& text, char* out, size_t size) {
+        std::wstring wide;
+        for (size_t i = 0; i < text.size(); ++i) {
+            char32_t c = text[i];
+            if (c >= 0xD800 && c <= 0xDBFF) c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+            wide.push_back(wchar_t(c));
+        }
+        return wcstombs(out, wide.c_str(), size);
+    };
+    for (size_t before : {4094u, 4095u, 4096u, 8191u}) {
+        // A three-byte character and a pair of surrogates around the edge of the first piece.
+        const std::u16string text = std::u16string(before, u'a') + u"日\U0001F600z" + std::u16string(5000, u'b');
+        SCOPED_TRACE(before);
+        const size_t length = wholeText(text, nullptr, 0);
+        EXPECT_EQ(port.multibyteLength(text.c_str()), length);
+        for (size_t size : {length + 1, length, before + 2, before + 1, size_t(0)}) {
+            std::string want(length + 1, '#'), got(length + 1, '#');
+            const size_t wanted = wholeText(text, want.data(), size);
+            EXPECT_EQ(port.toMultibyte(text.c_str(), got.data(), size), wanted) << size;
+            const auto differs = std::mismatch(got.begin(), got.end(), want.begin()).first - got.begin();
+            EXPECT_TRUE(got == want) << "the bytes differ from " << differs << " on, with room for " << size;
+        }
+    }
+    const char16_t lone[] = {u'a', char16_t(0xD800), u'c', 0};
+    EXPECT_EQ(port.multibyteLength(lone), SIZE_MAX);  // a lone surrogate has no form
+    port.setCharacterTypeLocale(saved.c_str());
 }
 
 TEST_F(PosixSettingsFileTest, UserSettingsFolder) {
