@@ -20,6 +20,7 @@ StatusCode buildPlainTextGrid() {
         ReleaseCellGrid<Ch>();
         return kNoMemory;
     }
+    ReleaseSpentBuffers<Ch>();  // the cells hold the text now
     progressWindowPort().setProgress(90);
     return kOk;
 }

@@ -90,6 +90,18 @@ StatusCode AllocateCellGrid() {
 }
 
 template <class Ch>
+void ReleaseSpentBuffers() {
+    RunBuffers<Ch>& owned = runBuffers<Ch>();
+    if (owned.workBufferOwned == 1) FreeTextBuffer(owned.workBuffer);
+    owned.workBufferOwned = 0;
+    if (owned.clipboardTextOwned == 1) {
+        releaseArray(owned.clipboardText);
+        owned.clipboardText = nullptr;
+    }
+    owned.clipboardTextOwned = 0;
+}
+
+template <class Ch>
 void ReleaseCellGrid() {
     CellGrid<Ch>& grid = cellGrid<Ch>();
     if (grid.cellsAllocated) {
@@ -105,13 +117,7 @@ void ReleaseCellGrid() {
     RunBuffers<Ch>& owned = runBuffers<Ch>();
     if (owned.outputBufferOwned == 1) FreeTextBuffer(owned.outputBuffer);
     owned.outputBufferOwned = 0;
-    if (owned.workBufferOwned == 1) FreeTextBuffer(owned.workBuffer);
-    owned.workBufferOwned = 0;
-    if (owned.clipboardTextOwned == 1) {
-        releaseArray(owned.clipboardText);
-        owned.clipboardText = nullptr;
-    }
-    owned.clipboardTextOwned = 0;
+    ReleaseSpentBuffers<Ch>();
     if (owned.fontClassTableOwned == 1) {
         releaseArray(owned.fontClassTable);
         owned.fontClassTable = nullptr;
@@ -227,6 +233,7 @@ StatusCode SplitTextIntoGrid(const Ch* text) {
     template void ClearRunOwnership<Ch>();          \
     template StatusCode AllocateCellGrid<Ch>();     \
     template void ReleaseCellGrid<Ch>();            \
+    template void ReleaseSpentBuffers<Ch>();        \
     template StatusCode SplitTextIntoGrid<Ch>(const Ch*);
 GRID_INSTANTIATE(char)
 GRID_INSTANTIATE(char16_t)

@@ -123,6 +123,10 @@ template <class Ch> void ClearRunOwnership();
 template <class Ch> [[nodiscard]] StatusCode AllocateCellGrid();
 // Frees the cells, their texts and every flagged run-owned buffer; safe to call at any time.
 template <class Ch> void ReleaseCellGrid();
+// Frees the buffers a run no longer needs once they have served, so that the largest texts are not
+// held twice: the clipboard text once it is split into cells, the writer's second buffer once the
+// markup is written. Safe to call at any time.
+template <class Ch> void ReleaseSpentBuffers();
 // Builds the grid from tab- and line-feed-separated text; 0 or 101.
 template <class Ch> [[nodiscard]] StatusCode SplitTextIntoGrid(const Ch* text);
 

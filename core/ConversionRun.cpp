@@ -81,6 +81,7 @@ StatusCode runConversion() {
     if (normalised != kOk) return normalised;
 
     const StatusCode written = writeMarkup<Ch>();
+    ReleaseSpentBuffers<Ch>();  // the markup is written
     if (written != kOk) {
         if (written == kNoMemory) showMessage<Ch>(kMessageMemoryExhausted);
         else if (written != kCancelled && written != kFailedReported) showMessage<Ch>(kMessageConversionFailed);
