@@ -36,6 +36,18 @@ bool unlockFailed(MemoryHandle block) {
     return !clipboard.globalUnlock(block) && clipboard.lastError() != 0;
 }
 
+// Data that could not be had: the read message, or, when the platform gave up waiting for another
+// program because the user asked to cancel meanwhile, the end that every cancel check gives.
+template <class Ch>
+void reportUnreadable(uint32_t error) {
+    if (error == kErrorCancelled && cancelRequested<Ch>()) {
+        showMessage<Ch>(kMessageCancelled);
+        runState<Ch>().cancelState.store(kCancelSeen);
+    } else {
+        showMessage<Ch>(kMessageClipboardNotRead);
+    }
+}
+
 bool startsWith(const void* data, size_t size, const char* signature) {
     const size_t n = std::strlen(signature);
     return size >= n && std::memcmp(data, signature, n) == 0;
@@ -51,16 +63,22 @@ int32_t probeClipboard() {
         return kFailedReported;
     }
     int32_t textMark = 0, sylkMark = 0;
-    for (uint32_t format = clipboard.enumFormats(0); format != 0; format = clipboard.enumFormats(format)) {
+    // The walk ends at 0: with no error set at the end of the list, with one when the formats could
+    // not be had (another program that did not answer, for one), which is no empty clipboard.
+    clipboard.setLastError(0);
+    for (uint32_t format = clipboard.enumFormats(0); format != 0;
+         clipboard.setLastError(0), format = clipboard.enumFormats(format)) {
         if (format == kFormatUnicodeText) {
             if (sizeof(Ch) == 2 || textMark != kEightBitText) textMark = kUnicodeText;
         } else if (format == kFormatText) {
             if (sizeof(Ch) == 1 || textMark != kUnicodeText) textMark = kEightBitText;
         } else if (format == kFormatSylk) {
+            clipboard.setLastError(0);
             MemoryHandle data = clipboard.getData(kFormatSylk);
             if (!data) {
+                const uint32_t error = clipboard.lastError();
                 clipboard.close();
-                showMessage<Ch>(kMessageClipboardNotRead);
+                reportUnreadable<Ch>(error);
                 return kFailedReported;
             }
             const void* head = clipboard.globalLock(data);
@@ -79,6 +97,11 @@ int32_t probeClipboard() {
             }
         }
     }
+    if (const uint32_t error = clipboard.lastError()) {
+        clipboard.close();
+        reportUnreadable<Ch>(error);
+        return kFailedReported;
+    }
     clipboard.close();
     if (textMark == 0) {
         showMessage<Ch>(sylkMark == 0 ? kMessageClipboardEmpty : kMessageClipboardDataNotProcessed);
@@ -94,10 +117,12 @@ StatusCode readClipboardText(Ch** copy) {
         showMessage<Ch>(kMessageClipboardNotOpenedForReading);
         return kFailedReported;
     }
+    clipboard.setLastError(0);
     MemoryHandle data = clipboard.getData(kOwnFormat<Ch>);
     if (!data) {
+        const uint32_t error = clipboard.lastError();
         clipboard.close();
-        showMessage<Ch>(kMessageClipboardNotRead);
+        reportUnreadable<Ch>(error);
         return kFailedReported;
     }
     const Ch* text = static_cast<const Ch*>(clipboard.globalLock(data));

@@ -15,6 +15,9 @@ inline constexpr uint32_t kFormatText = 1;         // CF_TEXT
 inline constexpr uint32_t kFormatSylk = 4;         // CF_SYLK
 inline constexpr uint32_t kFormatUnicodeText = 13; // CF_UNICODETEXT
 inline constexpr uint32_t kMoveableShared = 0x2002;  // GMEM_MOVEABLE | GMEM_DDESHARE
+// The last error of a clipboard call that gave up waiting for another program because the user
+// asked to cancel meanwhile (ERROR_CANCELLED).
+inline constexpr uint32_t kErrorCancelled = 1223;
 
 struct ClipboardPort {
     virtual ~ClipboardPort() = default;

@@ -65,15 +65,17 @@ std::vector<uint32_t> FakeClipboard::formats() const {
     return list;
 }
 
-void FakeClipboard::failCall(ClipboardCall call, int nth, FaultRepeat repeat) {
+void FakeClipboard::failCall(ClipboardCall call, int nth, FaultRepeat repeat, uint32_t error) {
     failAt_[int(call)] = counts_[int(call)] + nth;
     repeat_[int(call)] = repeat;
+    failError_[int(call)] = error;
 }
 
 void FakeClipboard::stopFailing() {
     for (int call = 0; call < int(ClipboardCall::count); ++call) {
         failAt_[call] = 0;
         repeat_[call] = FaultRepeat::once;
+        failError_[call] = 0;
     }
 }
 
@@ -82,7 +84,9 @@ size_t FakeClipboard::programBlocks() const { return memory_.programBlocks(); }
 bool FakeClipboard::fails(ClipboardCall call) {
     const int n = ++counts_[int(call)], failAt = failAt_[int(call)];
     if (failAt == 0 || n < failAt || (n > failAt && repeat_[int(call)] == FaultRepeat::once)) return false;
-    lastError_ = call == ClipboardCall::globalUnlock ? kNotLocked : kAccessDenied;
+    lastError_ = failError_[int(call)] ? failError_[int(call)]
+                 : call == ClipboardCall::globalUnlock ? kNotLocked
+                                                       : kAccessDenied;
     return true;
 }
 

@@ -36,9 +36,10 @@ public:
     bool synthesizesText = true;
 
     // Faults: the next `times` openings fail (another program holds the clipboard), or the n-th
-    // call of a kind from now fails, alone or with every later call of that kind.
+    // call of a kind from now fails, alone or with every later call of that kind, with the last
+    // error given (0: the one Windows gives such a call).
     int openFailures = 0;
-    void failCall(ClipboardCall call, int nth = 1, FaultRepeat repeat = FaultRepeat::once);
+    void failCall(ClipboardCall call, int nth = 1, FaultRepeat repeat = FaultRepeat::once, uint32_t error = 0);
     void stopFailing();
 
     int calls(ClipboardCall call) const { return counts_[int(call)]; }
@@ -72,6 +73,7 @@ private:
     int counts_[int(ClipboardCall::count)] = {};
     int failAt_[int(ClipboardCall::count)] = {};
     FaultRepeat repeat_[int(ClipboardCall::count)] = {};
+    uint32_t failError_[int(ClipboardCall::count)] = {};
     bool open_ = false;
     WindowHandle owner_ = nullptr;
     uint32_t lastError_ = 0;

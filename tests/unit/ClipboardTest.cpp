@@ -123,14 +123,29 @@ TYPED_TEST(ClipboardTest, ProbeFailures) {
     using Ch = TypeParam;
     this->clipboard.putText("x");
     this->clipboard.put(kFormatSylk, "ID;PCALC");
-    const std::pair<ClipboardCall, int> cases[] = {
-        {ClipboardCall::getData, 21}, {ClipboardCall::globalLock, 13}, {ClipboardCall::globalUnlock, 13}};
+    // Formats that could not be walked are no empty clipboard: the read message, not "no data".
+    const std::pair<ClipboardCall, int> cases[] = {{ClipboardCall::getData, 21},
+                                                   {ClipboardCall::enumFormats, 21},
+                                                   {ClipboardCall::globalLock, 13},
+                                                   {ClipboardCall::globalUnlock, 13}};
     for (const auto& [call, message] : cases) {
         this->boxes.clear();
         this->clipboard.failCall(call);
         EXPECT_EQ(probeClipboard<Ch>(), message == 21 ? kFailedReported : kNoMemory);
         EXPECT_EQ(this->boxes.codes(), std::vector<int>{message});
         EXPECT_FALSE(this->clipboard.isOpen());
+    }
+    // A wait for another program that the user cancelled ends as every cancel check does; the same
+    // failure without a cancel request is the read message.
+    for (ClipboardCall call : {ClipboardCall::enumFormats, ClipboardCall::getData}) {
+        for (const bool requested : {true, false}) {
+            this->boxes.clear();
+            runState<Ch>().cancelState.store(requested ? kCancelRequested : kCancelNotRequested);
+            this->clipboard.failCall(call, 1, FaultRepeat::once, kErrorCancelled);
+            EXPECT_EQ(probeClipboard<Ch>(), kFailedReported);
+            EXPECT_EQ(this->boxes.codes(), std::vector<int>{requested ? 3 : 21});
+            EXPECT_EQ(runState<Ch>().cancelState.load(), requested ? kCancelSeen : kCancelNotRequested);
+        }
     }
 }
 
@@ -171,6 +186,12 @@ TYPED_TEST(ClipboardTest, ReadFailuresFreeTheCopy) {
         EXPECT_EQ(this->allocator.liveBlocks(), 0u);
         if (this->clipboard.isOpen()) this->clipboard.close();  // a failed close leaves it open
     }
+    runState<TypeParam>().cancelState.store(kCancelRequested);
+    this->boxes.clear();
+    this->clipboard.failCall(ClipboardCall::getData, 1, FaultRepeat::once, kErrorCancelled);
+    EXPECT_EQ(this->read(kFailedReported), "<none>");
+    EXPECT_EQ(this->boxes.codes(), std::vector<int>{3});
+    EXPECT_EQ(runState<TypeParam>().cancelState.load(), kCancelSeen);
     for (AllocationFailure kind : {AllocationFailure::exhausted, AllocationFailure::other}) {
         this->boxes.clear();
         this->allocator.failNth(1, kind);
