@@ -1,16 +1,21 @@
 #include "platform/gtk/Clipboard_gtk.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/CodePage.h"
-#include "platform/portable/GlobalMemory.h"
 #include "platform/gtk/MainThread_gtk.h"
+#include "platform/portable/GlobalMemory.h"
+#include "platform/x11/SelectionReader_x11.h"
 
 extern char** environ;
 
@@ -18,9 +23,174 @@ namespace grid {
 namespace {
 
 constexpr const char* kSylkTarget = "application/x-openoffice-sylk;windows_formatname=\"Sylk\"";
+// Last errors of a read that failed, as Windows names them.
+constexpr uint32_t kErrorInvalidData = 13;  // ERROR_INVALID_DATA: nothing usable, or text that cannot be decoded
+constexpr uint32_t kErrorTimeout = 1460;    // ERROR_TIMEOUT: the owner stopped answering
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(g_ascii_tolower(c)); });
+    return text;
+}
+
+// The charset named by a MIME type such as "text/plain;charset=utf-8", in lower case; empty when
+// it names none.
+std::string charsetOf(const std::string& type) {
+    const std::string lower = lowerCase(type);
+    const size_t at = lower.find("charset=");
+    if (at == std::string::npos) return "";
+    std::string charset = lower.substr(at + 8, lower.find(';', at) - (at + 8));
+    charset.erase(std::remove(charset.begin(), charset.end(), '"'), charset.end());
+    return charset;
+}
+
+bool isUtf8Charset(const std::string& charset) { return charset == "utf-8" || charset == "utf8"; }
+
+bool isPlainText(const std::string& target) { return lowerCase(target).rfind("text/plain", 0) == 0; }
+
+// How much a target of text is preferred, lower first; -1 for a target that is not text. Text of a
+// known encoding comes before text whose encoding is guessed.
+int textRank(const std::string& target) {
+    if (target == "UTF8_STRING") return 0;
+    if (isPlainText(target)) {
+        const std::string charset = charsetOf(target);
+        return isUtf8Charset(charset) ? 1 : !charset.empty() ? 2 : 3;
+    }
+    if (target == "STRING") return 4;
+    if (target == "COMPOUND_TEXT") return 5;
+    if (target == "TEXT") return 6;
+    return -1;
+}
+
+// The text of a selection as UTF-8, decoded by the type the owner gave it and ended at its first
+// NUL, as the programs' text ends; false for text that cannot be decoded, which is refused rather
+// than converted wrongly.
+bool decodeText(const std::string& type, std::string& data) {
+    auto endAtNul = [&data] {
+        const size_t nul = data.find('\0');
+        if (nul != std::string::npos) data.resize(nul);
+    };
+    auto validUtf8 = [&] {
+        endAtNul();
+        return g_utf8_validate(data.data(), gssize(data.size()), nullptr) != FALSE;
+    };
+    auto converted = [&](const char* from) {
+        gsize written = 0;
+        gchar* text = g_convert(data.data(), gssize(data.size()), "UTF-8", from, nullptr, &written, nullptr);
+        if (!text) return false;
+        data.assign(text, written);
+        g_free(text);
+        endAtNul();
+        return true;
+    };
+    if (type == "UTF8_STRING") return validUtf8();
+    if (type == "STRING") {
+        endAtNul();
+        return converted("ISO-8859-1");  // as ICCCM defines it
+    }
+    if (isPlainText(type)) {
+        const std::string charset = charsetOf(type);
+        // Without a charset the text counts as UTF-8, the text of Linux, when it is valid UTF-8.
+        if (charset.empty() || isUtf8Charset(charset)) return validUtf8();
+        return converted(charset.c_str());
+    }
+    return false;
+}
+
+// What the program reads from the clipboard: on X displays through a connection of the worker's
+// own, bounded and cancellable; elsewhere through GTK's waiting calls on the main thread.
+class ClipboardSource {
+public:
+    ClipboardSource(const std::string& x11Display, const std::function<bool()>& cancelled) {
+        if (!x11Display.empty())
+            reader_ = std::make_unique<SelectionReader>(x11Display.c_str(), kOwnerSilence, cancelled);
+    }
+
+    // The owner's targets; true with none when no program holds the clipboard.
+    bool targets(std::vector<std::string>& names, uint32_t& error) {
+        if (!reader_) return gtkTargets(names);
+        return succeeded(reader_->targets(names), error, true);
+    }
+
+    bool read(const std::string& target, std::string& data, std::string& type, uint32_t& error) {
+        if (!reader_) return gtkRead(target, data, type);
+        return succeeded(reader_->read(target, data, type), error, false);
+    }
+
+    // An owner that resumes after the wait was given up still answers to the reader's window:
+    // while the program runs, that window must be there for it (some owners end on an answer
+    // they cannot deliver, and the user's clipboard would go with them).
+    bool answerOwed() const { return reader_ && reader_->answerOwed(); }
+
+private:
+    // An owner that sends nothing for this long counts as gone.
+    static constexpr std::chrono::milliseconds kOwnerSilence{5000};
+
+    static bool succeeded(SelectionResult result, uint32_t& error, bool noOwnerIsEmpty) {
+        switch (result) {
+            case SelectionResult::received: return true;
+            case SelectionResult::noOwner:
+                if (noOwnerIsEmpty) return true;
+                error = kErrorInvalidData;
+                return false;
+            case SelectionResult::cancelled: error = kErrorCancelled; return false;
+            case SelectionResult::ownerSilent: error = kErrorTimeout; return false;
+            default: error = kErrorInvalidData; return false;
+        }
+    }
+
+    static bool gtkTargets(std::vector<std::string>& names) {
+        names.clear();
+        runOnGtkMainThread([&] {
+            GdkAtom* atoms = nullptr;
+            gint count = 0;
+            if (!gtk_clipboard_wait_for_targets(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), &atoms, &count)) return;
+            for (gint i = 0; i < count; ++i) {
+                gchar* name = gdk_atom_name(atoms[i]);
+                if (name) names.emplace_back(name);
+                g_free(name);
+            }
+            g_free(atoms);
+        });
+        return true;
+    }
+
+    static bool gtkRead(const std::string& target, std::string& data, std::string& type) {
+        bool found = false;
+        runOnGtkMainThread([&] {
+            GtkSelectionData* selection = gtk_clipboard_wait_for_contents(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD),
+                                                                          gdk_atom_intern(target.c_str(), FALSE));
+            if (!selection) return;
+            gint length = 0;
+            const guchar* raw = gtk_selection_data_get_data_with_length(selection, &length);
+            if (raw && length >= 0) {
+                data.assign(reinterpret_cast<const char*>(raw), size_t(length));
+                gchar* name = gdk_atom_name(gtk_selection_data_get_data_type(selection));
+                type = name ? name : "";
+                g_free(name);
+                found = true;
+            }
+            gtk_selection_data_free(selection);
+        });
+        return found;
+    }
+
+    std::unique_ptr<SelectionReader> reader_;
+};
 
 class GtkClipboardPort final : public ClipboardPort {
 public:
+    // Made on the main thread at start-up, when GTK knows its display.
+    GtkClipboardPort() {
+        GdkDisplay* display = gdk_display_get_default();
+        if (display && GDK_IS_X11_DISPLAY(display)) {
+            x11Display_ = gdk_display_get_name(display);
+        } else if (const char* name = g_getenv("DISPLAY")) {
+            x11Display_ = name;  // the X server beside a Wayland session shares its clipboard
+        }
+    }
+
+    void setCancelCheck(std::function<bool()> cancelled) { cancelled_ = std::move(cancelled); }
+
     bool open(WindowHandle) override {
         open_ = true;
         formats_.clear();
@@ -30,12 +200,17 @@ public:
     bool close() override {
         if (!open_) return false;
         open_ = false;
+        if (source_ && source_->answerOwed()) owedSources_.push_back(std::move(source_));
+        source_.reset();
+        // What getData handed out is the clipboard's and valid only while it is open.
+        for (MemoryHandle block : handedOut_) memory_.discard(block);
+        handedOut_.clear();
         if (written_) publish();
         return true;
     }
     uint32_t enumFormats(uint32_t format) override {
         if (!open_) return 0;
-        if (format == 0) formats_ = offered();
+        if (format == 0 && !offered(formats_)) return 0;
         for (size_t i = 0; i < formats_.size(); ++i)
             if (format == 0 || formats_[i] == format) {
                 size_t next = format == 0 ? i : i + 1;
@@ -46,47 +221,47 @@ public:
     MemoryHandle getData(uint32_t format) override {
         if (!open_) return nullptr;
         std::string bytes;
-        bool found = false;
-        runOnGtkMainThread([&] {
-            GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-            if (format == kFormatSylk) {
-                GtkSelectionData* data = gtk_clipboard_wait_for_contents(clipboard, gdk_atom_intern(kSylkTarget, FALSE));
-                if (data) {
-                    gint length = 0;
-                    const guchar* raw = gtk_selection_data_get_data_with_length(data, &length);
-                    if (raw && length >= 0) bytes.assign(reinterpret_cast<const char*>(raw), size_t(length)), found = true;
-                    gtk_selection_data_free(data);
-                }
-            } else if (format == kFormatText || format == kFormatUnicodeText) {
-                gchar* text = gtk_clipboard_wait_for_text(clipboard);
-                if (text) bytes = text, found = true;
-                g_free(text);
-            }
-        });
-        if (!found) return nullptr;
+        if (format == kFormatSylk) {
+            std::string type;
+            if (!source().read(kSylkTarget, bytes, type, lastError_)) return nullptr;
+        } else if (format == kFormatText || format == kFormatUnicodeText) {
+            if (!readText(bytes)) return nullptr;
+        } else {
+            return nullptr;
+        }
+        MemoryHandle block;
         if (format == kFormatUnicodeText) {
             const std::u16string wide = utf8ToUtf16(bytes.data(), bytes.size());
-            return memory_.adopt(std::string(reinterpret_cast<const char*>(wide.c_str()), (wide.size() + 1) * 2));
+            std::string().swap(bytes);
+            std::string units((wide.size() + 1) * sizeof(char16_t), '\0');
+            std::memcpy(units.data(), wide.data(), wide.size() * sizeof(char16_t));
+            block = memory_.adopt(std::move(units));
+        } else {
+            if (format == kFormatText) bytes.push_back('\0');  // the system code page is UTF-8 here
+            block = memory_.adopt(std::move(bytes));
         }
-        if (format == kFormatText) bytes.push_back('\0');  // the system code page is UTF-8 here
-        return memory_.adopt(bytes);
+        handedOut_.push_back(block);
+        return block;
     }
     bool empty() override {
         if (!open_) return false;
-        text_.clear();
+        std::string().swap(text_);
         written_ = true;
         return true;
     }
     MemoryHandle setData(uint32_t format, MemoryHandle handle) override {
         if (!open_ || !memory_.has(handle) || (format != kFormatText && format != kFormatUnicodeText)) return nullptr;
-        const std::string bytes = memory_.bytes(handle);
+        const char* bytes = memory_.data(handle);
+        const size_t size = memory_.size(handle);
+        // The clipboard keeps the text as UTF-8, the form it is offered in; the block has served.
         if (format == kFormatUnicodeText) {
-            const std::u16string wide(reinterpret_cast<const char16_t*>(bytes.data()), bytes.size() / 2);
-            text_ = utf16ToUtf8(wide.substr(0, wide.find(u'\0')).c_str());
+            const auto* units = reinterpret_cast<const char16_t*>(bytes);
+            const size_t count = size / sizeof(char16_t);
+            text_ = utf16ToUtf8(units, size_t(std::find(units, units + count, u'\0') - units));
         } else {
-            text_ = bytes.substr(0, bytes.find('\0'));
+            text_.assign(bytes, size_t(std::find(bytes, bytes + size, '\0') - bytes));
         }
-        memory_.handOver(handle);
+        memory_.discard(handle);
         written_ = true;
         return handle;
     }
@@ -98,49 +273,106 @@ public:
     void setLastError(uint32_t code) override { lastError_ = code; }
     uint32_t lastError() override { return lastError_; }
 
-    bool wroteMarkup() const { return published_; }
+    // Markup written and not yet handed on, for the keeper.
+    bool markupToKeep() const { return published_ && !kept_; }
     const std::string& markup() const { return text_; }
+    void markupKept() { kept_ = true; }
 
 private:
-    std::vector<uint32_t> offered() {
-        std::vector<uint32_t> list;
-        runOnGtkMainThread([&] {
-            GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-            GdkAtom* targets = nullptr;
-            gint count = 0;
-            if (!gtk_clipboard_wait_for_targets(clipboard, &targets, &count)) return;
-            bool text = false, sylk = false;
-            for (gint i = 0; i < count; ++i) {
-                gchar* name = gdk_atom_name(targets[i]);
-                const std::string target = name ? name : "";
-                g_free(name);
-                if (target == "UTF8_STRING" || target == "STRING" || target == "TEXT" || target == "text/plain" ||
-                    target == "text/plain;charset=utf-8")
-                    text = true;
-                if (target == kSylkTarget) sylk = true;
-            }
-            g_free(targets);
-            // Either text format stands for the other, as on Windows.
-            if (text) list.push_back(kFormatUnicodeText), list.push_back(kFormatText);
-            if (sylk) list.push_back(kFormatSylk);
-        });
-        return list;
+    ClipboardSource& source() {
+        if (!source_) source_ = std::make_unique<ClipboardSource>(x11Display_, cancelled_);
+        return *source_;
     }
+
+    // The formats the owner's targets stand for; false with the last error set when they could not
+    // be had, none when no program holds the clipboard.
+    bool offered(std::vector<uint32_t>& list) {
+        list.clear();
+        std::vector<std::string> targets;
+        if (!source().targets(targets, lastError_)) return false;
+        bool text = false, sylk = false;
+        for (const std::string& target : targets) {
+            text = text || textRank(target) >= 0;
+            sylk = sylk || target == kSylkTarget;
+        }
+        // Either text format stands for the other, as on Windows.
+        if (text) list.push_back(kFormatUnicodeText), list.push_back(kFormatText);
+        if (sylk) list.push_back(kFormatSylk);
+        return true;
+    }
+
+    // The clipboard's text as UTF-8, from the best target of text that the owner offers.
+    bool readText(std::string& text) {
+        std::vector<std::string> targets;
+        if (!source().targets(targets, lastError_)) return false;
+        std::string best;
+        for (const std::string& target : targets) {
+            const int rank = textRank(target);
+            if (rank >= 0 && (best.empty() || rank < textRank(best))) best = target;
+        }
+        std::string type;
+        if (best.empty()) {
+            lastError_ = kErrorInvalidData;
+            return false;
+        }
+        if (!source().read(best, text, type, lastError_)) return false;
+        if (type == "COMPOUND_TEXT" || type == "TEXT") {
+            // Old programs' encoding of many character sets, which GTK decodes.
+            bool decoded = false;
+            runOnGtkMainThread([&] {
+                gchar** list = nullptr;
+                GdkDisplay* display = gdk_display_get_default();
+                const gint count = gdk_text_property_to_utf8_list_for_display(
+                    display, gdk_atom_intern(type.c_str(), FALSE), 8, reinterpret_cast<const guchar*>(text.data()),
+                    gint(text.size()), &list);
+                if (count > 0) {
+                    text = list[0];
+                    decoded = true;
+                }
+                g_strfreev(list);
+            });
+            if (decoded) return true;
+        } else if (decodeText(type, text)) {
+            return true;
+        }
+        lastError_ = kErrorInvalidData;
+        return false;
+    }
+
+    // The markup is served from the program's one copy: GTK asks for it only when another program
+    // pastes, or when a clipboard manager stores it.
     void publish() {
         published_ = true;
-        const std::string text = text_;
-        runOnGtkMainThread([&] {
+        kept_ = false;
+        runOnGtkMainThread([this] {
+            GtkTargetList* list = gtk_target_list_new(nullptr, 0);
+            gtk_target_list_add_text_targets(list, 0);
+            gint count = 0;
+            GtkTargetEntry* targets = gtk_target_table_new_from_list(list, &count);
             GtkClipboard* clipboard = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
-            gtk_clipboard_set_text(clipboard, text.data(), gint(text.size()));
+            gtk_clipboard_set_with_data(
+                clipboard, targets, guint(count),
+                [](GtkClipboard*, GtkSelectionData* data, guint, gpointer port) {
+                    const std::string& text = static_cast<GtkClipboardPort*>(port)->text_;
+                    gtk_selection_data_set_text(data, text.data(), gint(text.size()));
+                },
+                [](GtkClipboard*, gpointer) {}, this);
             gtk_clipboard_set_can_store(clipboard, nullptr, 0);
+            gtk_target_table_free(targets, count);
+            gtk_target_list_unref(list);
         });
     }
 
-    bool open_ = false, written_ = false, published_ = false;
+    bool open_ = false, written_ = false, published_ = false, kept_ = false;
     std::vector<uint32_t> formats_;
+    std::vector<MemoryHandle> handedOut_;
     GlobalMemory memory_;
     std::string text_;
     uint32_t lastError_ = 0;
+    std::string x11Display_;
+    std::function<bool()> cancelled_;
+    std::unique_ptr<ClipboardSource> source_;
+    std::vector<std::unique_ptr<ClipboardSource>> owedSources_;  // kept until the program ends
 };
 
 GtkClipboardPort& theClipboard() {
@@ -158,11 +390,16 @@ std::string keeperPath() {
 
 }  // namespace
 
+void prepareGtkClipboard() { prepareX11Threads(); }
+
 ClipboardPort& gtkClipboard() { return theClipboard(); }
+
+void setClipboardCancelCheck(std::function<bool()> cancelled) { theClipboard().setCancelCheck(std::move(cancelled)); }
 
 void keepClipboardAfterExit() {
     GtkClipboardPort& clipboard = theClipboard();
-    if (!clipboard.wroteMarkup()) return;
+    if (!clipboard.markupToKeep()) return;
+    clipboard.markupKept();
     GtkClipboard* selection = gtk_clipboard_get(GDK_SELECTION_CLIPBOARD);
     if (gdk_display_supports_clipboard_persistence(gdk_display_get_default())) {
         gtk_clipboard_store(selection);  // the clipboard manager keeps it from here

@@ -22,9 +22,9 @@ MemoryHandle GlobalMemory::allocate(size_t bytes) {
     return raw;
 }
 
-MemoryHandle GlobalMemory::adopt(const std::string& bytes) {
+MemoryHandle GlobalMemory::adopt(std::string bytes) {
     auto block = std::make_unique<Block>();
-    block->bytes.assign(bytes.begin(), bytes.end());
+    block->bytes = std::move(bytes);
     block->ownedByClipboard = true;
     Block* raw = block.get();
     blocks_[raw] = std::move(block);
@@ -70,7 +70,12 @@ void GlobalMemory::discard(MemoryHandle handle) { blocks_.erase(static_cast<Bloc
 
 std::string GlobalMemory::bytes(MemoryHandle handle) const {
     Block* block = blockOf(handle);
-    return block ? std::string(block->bytes.begin(), block->bytes.end()) : std::string();
+    return block ? block->bytes : std::string();
+}
+
+const char* GlobalMemory::data(MemoryHandle handle) const {
+    Block* block = blockOf(handle);
+    return block ? block->bytes.data() : nullptr;
 }
 
 size_t GlobalMemory::programBlocks() const {

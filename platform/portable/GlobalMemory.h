@@ -7,7 +7,6 @@
 #include <map>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/Clipboard.h"
 
@@ -16,7 +15,7 @@ namespace grid {
 class GlobalMemory {
 public:
     MemoryHandle allocate(size_t bytes);           // zeroed, the program's
-    MemoryHandle adopt(const std::string& bytes);  // the clipboard's, holding the bytes
+    MemoryHandle adopt(std::string bytes);         // the clipboard's, holding the bytes
     bool free(MemoryHandle block);                 // false for no block, or one the clipboard owns
     void* lock(MemoryHandle block);                // nullptr for no block, or one of no bytes
     // True while still locked; false once unlocked, or with lastError set for a block not locked.
@@ -26,11 +25,12 @@ public:
     void handOver(MemoryHandle block);  // the clipboard's from now on
     void discard(MemoryHandle block);   // the clipboard lets go of it
     std::string bytes(MemoryHandle block) const;
+    const char* data(MemoryHandle block) const;  // the bytes in place, nullptr for no block
     size_t programBlocks() const;  // blocks neither freed nor handed over
 
 private:
     struct Block {
-        std::vector<char> bytes;
+        std::string bytes;
         int locks = 0;
         bool ownedByClipboard = false;
     };
