@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
 #include "core/ConversionRun.h"
@@ -54,14 +55,28 @@ void cancelClicked(GtkButton*, gpointer) {
     runState<Ch>().cancelState.store(kCancelRequested);
 }
 
-// A pending cancel request keeps the program alive until the worker has seen it, ten seconds at
-// most, as on Windows.
+// Set once the worker has returned: nobody is left to see a cancel request.
+std::atomic<bool> workerDone{false};
+
+// One check of a cancel request still pending at the end: the program goes on, its main loop
+// serving, while the worker may still see the request, ten seconds at most, as on Windows.
+template <class Ch>
+gboolean checkPendingCancel(gpointer) {
+    static int checks = 0;
+    if (runState<Ch>().cancelState.load() == kCancelRequested && !workerDone.load() && ++checks <= 100)
+        return G_SOURCE_CONTINUE;
+    gtk_main_quit();
+    return G_SOURCE_REMOVE;
+}
+
+// The window is gone: the markup written goes to the clipboard manager or the keeper at once, so
+// that every paste gets it whatever follows, and the program ends once no cancel request waits.
 template <class Ch>
 void destroyed(GtkWidget*, gpointer) {
     mainWindow = nullptr;
     progressBar = nullptr;
-    for (int check = 0; check < 100 && runState<Ch>().cancelState.load() == kCancelRequested; ++check) g_usleep(100 * 1000);
-    gtk_main_quit();
+    keepClipboardAfterExit();
+    if (checkPendingCancel<Ch>(nullptr) == G_SOURCE_CONTINUE) g_timeout_add(100, checkPendingCancel<Ch>, nullptr);
 }
 
 template <class Ch>
@@ -99,6 +114,7 @@ void createWindow() {
 
 template <class Ch>
 int runGtkProgram(int argc, char** argv, const ProgramParts<Ch>& parts) {
+    prepareGtkClipboard();
     if (!gtk_init_check(&argc, &argv)) return 0;
     markGtkMainThread();
     static GtkMessageDialogs dialogs;
@@ -113,10 +129,14 @@ int runGtkProgram(int argc, char** argv, const ProgramParts<Ch>& parts) {
     serveCalcThroughUno();
     prepareSettings<Ch>();
     createWindow<Ch>();
-    std::thread(workerMain<Ch>).detach();
+    setClipboardCancelCheck([] { return cancelRequested<Ch>(); });
+    std::thread([] {
+        workerMain<Ch>();
+        workerDone.store(true);
+    }).detach();
     gtk_main();
     endCalcConnection();
-    keepClipboardAfterExit();
+    keepClipboardAfterExit();  // markup written while the program waited for the worker
     return 0;
 }
 
