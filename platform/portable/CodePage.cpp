@@ -116,7 +116,17 @@ const CodePage& utf8CodePage() {
 }
 
 std::string utf16ToUtf8(const char16_t* text, size_t length) {
+    // Measured first, so that a long text is converted into storage of its size at once instead of
+    // through the copies of a growing string.
+    size_t bytes = 0;
+    for (size_t i = 0; i < length;) {
+        size_t used;
+        char sequence[4];
+        bytes += encodeUtf8(decodeUtf16(text + i, length - i, used), sequence);
+        i += used;
+    }
     std::string out;
+    out.reserve(bytes);
     utf8CodePage().fromUtf16(text, length, SIZE_MAX, out);
     return out;
 }
