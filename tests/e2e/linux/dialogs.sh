@@ -11,6 +11,7 @@ cancelled_message='処理はキャンセルされました。'
 no_settings_message='初期化ファイルがありません。罫線が表示されないかもしれません。'
 calc_not_started='Calcを起動できませんでした。'
 calc_not_found='Calcが見つかりませんでした。'
+not_read_message='クリップボードの変換に失敗しました。\nクリップボードからデータを読めません。'
 weave='dialog Gridweave for Linux'
 quill='dialog Gridquill for Linux'
 
@@ -36,6 +37,27 @@ dialogs() {
     done
 }
 dialog() { dialogs | head -1; }
+
+# Waits up to ten seconds for a dialog to be up; false when none comes.
+wait_for_dialog() {
+    for _ in $(seq 200); do
+        [ -n "$(dialog)" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# Presses a key on the program's progress window as a user would, the window having the focus.
+press_on_progress() {
+    local w
+    for w in $(xdotool search --onlyvisible --name "^$caption for Linux\$" 2>/dev/null); do
+        if xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: [0-9]*x130$'; then
+            xdotool windowfocus "$w" 2>/dev/null && xdotool key "$1"
+            return
+        fi
+    done
+    return 1
+}
 
 # Answers the next dialog with a key once it is up (waiting up to WAIT tenths of a second, default
 # 100), and waits until it is gone; false when none comes.

@@ -31,11 +31,18 @@ failed=0
 
 source "$root/tests/e2e/linux/dialogs.sh"
 
-# case NAME PROGRAM SETTINGS INPUT KEYS EXPECTED: KEYS answers the dialogs in turn; standard
-# input holds the lines of the dialogs that the program must show, in turn (dialogs.sh).
+# case NAME PROGRAM SETTINGS INPUT KEYS EXPECTED: KEYS answers the dialogs in turn, each within
+# 10 s; among them, "freeze" and "resume" stop and go on with the copying program (SIGSTOP,
+# SIGCONT) once the next dialog is up, "freeze-first" stops it before the program starts, "pause"
+# waits a second, "escape-window" presses Escape on the progress window, and "paste-at-once" reads
+# the clipboard then, expecting EXPECTED within a second. Standard input holds the lines of the
+# dialogs that the program must show, in turn (dialogs.sh). $offer_target, when set, is the only
+# target of text the copying program offers; $read_target the one the clipboard is read as at the
+# end (the copying program's own, where it must be unchanged).
 case_() {
     local name=$1 program=$2 settings=$3 input=$4 keys=$5 expected=$6
-    local dialogs
+    local dialogs target=${offer_target:-} read_as=()
+    [ -n "${read_target:-}" ] && read_as=(-t "$read_target")
     dialogs=$(cat)
     caption=${program^}
     local dir="$work/$program-$name"
@@ -44,14 +51,34 @@ case_() {
     local ini="$dir/${caption}.ini"
     [ "$settings" = "-" ] || printf '%b' "$settings" > "$ini"
     # The copying program, in the foreground so that it can be ended by its id.
-    printf '%b' "$input" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
-    started+=("$!")
+    if [ -n "$target" ]; then
+        printf '%b' "$input" | xclip -quiet -selection clipboard -t "$target" -i >/dev/null 2>&1 &
+    else
+        printf '%b' "$input" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
+    fi
+    local owner=$!
+    started+=("$owner")
     sleep 0.3
+    [[ " $keys " == *" freeze-first "* ]] && kill -STOP "$owner"
     LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$dir/$program" > "$dir/output.log" 2>&1 &
     local pid=$!
     started+=("$pid")
-    local ok=1
-    for key in $keys; do answer "$key" || { ok=0; break; }; done
+    local ok=1 pasted
+    for key in $keys; do
+        case $key in
+            freeze-first) ;;
+            freeze) wait_for_dialog && kill -STOP "$owner" ;;
+            resume) wait_for_dialog && kill -CONT "$owner" ;;
+            pause) sleep 1 ;;
+            escape-window) press_on_progress Escape || { ok=0; echo "    no progress window"; } ;;
+            paste-at-once)
+                pasted=$(timeout 1 xclip -selection clipboard -o 2>/dev/null)
+                [ "$pasted" = "$(printf '%b' "$expected")" ] || { ok=0; echo "    no markup for a paste at once"; }
+                ;;
+            *) answer "$key" || { ok=0; echo "    no dialog to answer with $key"; break; } ;;
+        esac
+    done
+    kill -CONT "$owner" 2>/dev/null
     wait_for_end "$pid" || ok=0
     wait "$pid" 2>/dev/null
     check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
@@ -61,7 +88,7 @@ case_() {
         ! pgrep -f "^$dir/grid-clipboard-keeper" >/dev/null || { ok=0; echo "    a keeper was started"; }
     fi
     local actual
-    actual=$(timeout 5 xclip -selection clipboard -o 2>/dev/null)
+    actual=$(timeout 5 xclip -selection clipboard "${read_as[@]}" -o 2>/dev/null)
     [ "$actual" = "$(printf '%b' "$expected")" ] || ok=0
     if [ "$ok" -eq 1 ]; then
         passed=$((passed + 1))
@@ -94,6 +121,44 @@ case_ no-settings gridquill - 'x\n' "Return Return Return" 'x\r\n' <<EOF
 $quill | OK | none | $no_settings_message
 $quill | OK,Cancel | progress | $borders_question
 $quill | OK | progress | $done_in_time
+EOF
+
+# Escape on the progress window after the run's last look at it: the run ends as usual, and a paste
+# right away gets the markup, while the program may still wait for the request to be seen.
+case_ late-escape gridweave '[Param]\nhtmlversion=4\n' 'a\t日本\n' "Return Return escape-window paste-at-once" "$html" <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $done_in_time
+EOF
+# A copying program that stops answering: the read gives up within the bound (5 s of silence,
+# well within the 10 s that every answer may take) with the read message; Cancel ends the wait at
+# once; stopped from the start, the probe says the clipboard could not be read, not that it was
+# empty. The copied text stays, for the copying program once it goes on.
+case_ frozen-owner gridquill '[Param]\ncell_sep=|\n' 'keep\tthis\n' "freeze Return resume Return" 'keep\tthis\n' <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $not_read_message
+EOF
+case_ frozen-owner-cancel gridweave '[Param]\nhtmlversion=4\n' 'keep\tthis\n' \
+    "freeze Return pause escape-window resume Return" 'keep\tthis\n' <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $cancelled_message
+EOF
+case_ frozen-owner-first gridweave '[Param]\nhtmlversion=4\n' 'keep\tthis\n' "freeze-first resume Return" 'keep\tthis\n' <<EOF
+$weave | OK | progress | $not_read_message
+EOF
+# Text offered only as text/plain, by a program that answers nothing else: UTF-8, or the charset
+# the type names; text that cannot be decoded is refused with the read message, not converted.
+offer_target=text/plain case_ text-plain gridquill '[Param]\ncell_sep=|\n' '日本\tx\n' "Return Return" '|日本|x|\r\n' <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_in_time
+EOF
+offer_target='text/plain;charset=ISO-8859-1' case_ text-plain-latin-1 gridweave '[Param]\nhtmlversion=4\n' 'caf\xe9\n' \
+    "Return Return" '<TABLE BORDER>\r\n<TR>\r\n<TD NOWRAP>café</TD>\r\n</TR>\r\n</TABLE>' <<EOF
+$weave | OK,Cancel | progress | $borders_question
+$weave | OK | progress | $done_in_time
+EOF
+offer_target=text/plain read_target=text/plain case_ text-plain-undecodable gridquill '[Param]\ncell_sep=|\n' 'caf\xe9\n' "Return Return" 'caf\xe9\n' <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $not_read_message
 EOF
 
 # With a clipboard manager on the display, the markup is handed to it when the program ends.
