@@ -1,6 +1,7 @@
 #include "platform/gtk/Clipboard_gtk.h"
 
 #include <gdk/gdkx.h>
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/CodePage.h"
@@ -396,7 +398,26 @@ ClipboardPort& gtkClipboard() { return theClipboard(); }
 
 void setClipboardCancelCheck(std::function<bool()> cancelled) { theClipboard().setCancelCheck(std::move(cancelled)); }
 
-void keepClipboardAfterExit() {
+namespace {
+
+// The hand-over of the markup to the keeper, which the main loop goes on serving meanwhile.
+struct Handover {
+    int ready = -1;  // the keeper says here when it holds the selection
+    std::thread writer;
+};
+Handover handover;
+
+gboolean keeperReady(gint fd, GIOCondition, gpointer) {
+    char byte;
+    (void)!read(fd, &byte, 1);  // a byte, or the end of a keeper that did not make it
+    close(fd);
+    handover.ready = -1;
+    return G_SOURCE_REMOVE;
+}
+
+}  // namespace
+
+void startKeepingClipboard() {
     GtkClipboardPort& clipboard = theClipboard();
     if (!clipboard.markupToKeep()) return;
     clipboard.markupKept();
@@ -429,19 +450,30 @@ void keepClipboardAfterExit() {
     posix_spawnattr_destroy(&attributes);
     close(input[0]);
     close(ready[1]);
-    if (started) {
-        const std::string& text = clipboard.markup();
+    if (!started) {
+        close(input[1]);
+        close(ready[0]);
+        return;
+    }
+    // The markup goes to the keeper from a thread of its own, and its word comes to the main loop:
+    // until the keeper holds the selection, the program serves every paste itself.
+    handover.writer = std::thread([fd = input[1], &text = clipboard.markup()] {
         for (size_t sent = 0; sent < text.size();) {
-            ssize_t n = write(input[1], text.data() + sent, text.size() - sent);
+            const ssize_t n = write(fd, text.data() + sent, text.size() - sent);
             if (n <= 0) break;
             sent += size_t(n);
         }
-    }
-    close(input[1]);
-    // The keeper says when it holds the selection; only then is the program's own copy let go.
-    char byte;
-    if (started) (void)!read(ready[0], &byte, 1);
-    close(ready[0]);
+        close(fd);
+    });
+    handover.ready = ready[0];
+    g_unix_fd_add(ready[0], GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), keeperReady, nullptr);
+}
+
+void keepClipboardAfterExit() {
+    startKeepingClipboard();
+    // Only once the keeper holds the selection is the program's own copy let go.
+    while (handover.ready != -1) g_main_context_iteration(nullptr, TRUE);
+    if (handover.writer.joinable()) handover.writer.join();
 }
 
 }  // namespace grid

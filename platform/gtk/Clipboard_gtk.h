@@ -16,9 +16,12 @@ ClipboardPort& gtkClipboard();
 // kErrorCancelled. Set before the worker starts.
 void setClipboardCancelCheck(std::function<bool()> cancelled);
 
-// After the program's last window is gone: the markup written stays on the clipboard, handed to
-// the clipboard manager where one runs, or else to a small keeper process that serves it until
-// another program takes the clipboard. Markup already handed on is not handed on again.
+// Once the program's window is gone: the markup written is handed to the clipboard manager where
+// one runs, or else to a small keeper process that serves it until another program takes the
+// clipboard; the main loop serves it until the keeper holds it. Markup already handed on is not
+// handed on again.
+void startKeepingClipboard();
+// At the program's end: the same, done with before it returns.
 void keepClipboardAfterExit();
 
 }  // namespace grid

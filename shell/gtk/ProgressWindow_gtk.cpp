@@ -75,7 +75,7 @@ template <class Ch>
 void destroyed(GtkWidget*, gpointer) {
     mainWindow = nullptr;
     progressBar = nullptr;
-    keepClipboardAfterExit();
+    startKeepingClipboard();
     if (checkPendingCancel<Ch>(nullptr) == G_SOURCE_CONTINUE) g_timeout_add(100, checkPendingCancel<Ch>, nullptr);
 }
 

@@ -47,16 +47,35 @@ wait_for_dialog() {
     return 1
 }
 
-# Presses a key on the program's progress window as a user would, the window having the focus.
-press_on_progress() {
+# The program's progress window, if it is up.
+progress_window() {
     local w
     for w in $(xdotool search --onlyvisible --name "^$caption for Linux\$" 2>/dev/null); do
-        if xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: [0-9]*x130$'; then
-            xdotool windowfocus "$w" 2>/dev/null && xdotool key "$1"
-            return
-        fi
+        xdotool getwindowgeometry "$w" 2>/dev/null | grep -q 'Geometry: [0-9]*x130$' && echo "$w" && return
     done
     return 1
+}
+
+# Answers the next dialog with Return and at once presses Escape on the progress window, the
+# window having the focus, as a user who changes their mind at the last moment; false when no
+# dialog comes.
+answer_then_escape() {
+    local progress box
+    wait_for_dialog || return 1
+    progress=$(progress_window) || return 1
+    box=$(dialog)
+    sleep 0.3
+    xdotool windowfocus --sync "$box" 2>/dev/null
+    xdotool key --window "$box" Return 2>/dev/null
+    xdotool windowfocus "$progress" 2>/dev/null
+    xdotool key Escape
+}
+
+# Presses a key on the program's progress window as a user would, the window having the focus.
+press_on_progress() {
+    local progress
+    progress=$(progress_window) || return 1
+    xdotool windowfocus "$progress" 2>/dev/null && xdotool key "$1"
 }
 
 # Answers the next dialog with a key once it is up (waiting up to WAIT tenths of a second, default

@@ -34,8 +34,9 @@ source "$root/tests/e2e/linux/dialogs.sh"
 # case NAME PROGRAM SETTINGS INPUT KEYS EXPECTED: KEYS answers the dialogs in turn, each within
 # 10 s; among them, "freeze" and "resume" stop and go on with the copying program (SIGSTOP,
 # SIGCONT) once the next dialog is up, "freeze-first" stops it before the program starts, "pause"
-# waits a second, "escape-window" presses Escape on the progress window, and "paste-at-once" reads
-# the clipboard then, expecting EXPECTED within a second. Standard input holds the lines of the
+# waits a second, "escape-window" presses Escape on the progress window, "Return-Escape" answers
+# with Return and presses Escape on the progress window right after, and "paste-at-once" reads the
+# clipboard once the progress window is gone, expecting EXPECTED within a second. Standard input holds the lines of the
 # dialogs that the program must show, in turn (dialogs.sh). $offer_target, when set, is the only
 # target of text the copying program offers; $read_target the one the clipboard is read as at the
 # end (the copying program's own, where it must be unchanged).
@@ -71,7 +72,10 @@ case_() {
             resume) wait_for_dialog && kill -CONT "$owner" ;;
             pause) sleep 1 ;;
             escape-window) press_on_progress Escape || { ok=0; echo "    no progress window"; } ;;
+            Return-Escape) answer_then_escape || { ok=0; echo "    no dialog to answer"; } ;;
             paste-at-once)
+                # Once the progress window has gone, as the program ends or waits.
+                for _ in $(seq 40); do progress_window >/dev/null || break; sleep 0.05; done
                 pasted=$(timeout 1 xclip -selection clipboard -o 2>/dev/null)
                 [ "$pasted" = "$(printf '%b' "$expected")" ] || { ok=0; echo "    no markup for a paste at once"; }
                 ;;
@@ -125,7 +129,7 @@ EOF
 
 # Escape on the progress window after the run's last look at it: the run ends as usual, and a paste
 # right away gets the markup, while the program may still wait for the request to be seen.
-case_ late-escape gridweave '[Param]\nhtmlversion=4\n' 'a\t日本\n' "Return Return escape-window paste-at-once" "$html" <<EOF
+case_ late-escape gridweave '[Param]\nhtmlversion=4\n' 'a\t日本\n' "Return Return-Escape paste-at-once" "$html" <<EOF
 $weave | OK,Cancel | progress | $borders_question
 $weave | OK | progress | $done_in_time
 EOF
