@@ -26,10 +26,12 @@ std::optional<MessageCode> captureFailureMessage(int32_t stage) {
 
 namespace {
 
-// The program's own writer; a program without one has nothing to write (an unexpected failure).
+// The program's own writer, which its entry installed; without one the run fails as it does for
+// any unexpected result.
 template <class Ch>
 [[nodiscard]] StatusCode writeMarkup() {
     const auto write = programParts<Ch>().writeMarkup;
+    GRID_ASSERT(write);
     return write ? write() : kAutomationFailed;
 }
 
