@@ -2,6 +2,7 @@
 // merged areas (overlapping ones and ones reaching outside the grid too), normalised first as a
 // run does. Gridweave's grid and Gridquill's hold the same cells, so both programs must write the
 // same cells in the same order, row by row, with the same texts.
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -103,13 +104,17 @@ char16_t wideUnit(unsigned char byte) {
 }
 
 std::string bytesOfUnits(const std::u16string& units) {
+    // The byte of each unit wideUnit gives, -1 for the others: made once, looked up for every unit.
+    static const std::array<int16_t, 0x10000> byteOf = [] {
+        std::array<int16_t, 0x10000> table;
+        table.fill(-1);
+        for (int b = 0; b < 256; ++b) table[wideUnit(static_cast<unsigned char>(b))] = int16_t(b);
+        return table;
+    }();
     std::string bytes;
     for (char16_t unit : units) {
-        int byte = -1;
-        for (int b = 0; b < 256 && byte < 0; ++b)
-            if (wideUnit(static_cast<unsigned char>(b)) == unit) byte = b;
-        if (byte < 0) grid::fuzz::fail();  // Gridweave wrote a character no cell holds
-        bytes.push_back(char(byte));
+        if (byteOf[unit] < 0) grid::fuzz::fail();  // Gridweave wrote a character no cell holds
+        bytes.push_back(char(byteOf[unit]));
     }
     return bytes;
 }
