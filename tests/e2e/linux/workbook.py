@@ -103,6 +103,16 @@ put("E11", String="Three by one")
 for c, text in enumerate(["a|b", "2^3", "plain"]):
     put(cell_name(c, 15), String=text)
 
+# A18:F18 markup characters of the wiki syntaxes that the engines of the tests read: cell and
+# format marks, tags, an entity, links, sub- and superscripts and quotes, which must all show as
+# they stand; among them a bold, an italic and a right-aligned cell.
+for c, text in enumerate(["a|b|c", "x*y*z", "_u_v_", "<b>not bold</b> &amp;", "[[no link]] {{x}}",
+                          "2^3 {x} ~y~ 'q'"]):
+    put(cell_name(c, 17), String=text)
+put("A18", CharWeight=BOLD)
+put("C18", CharPosture="ITALIC")
+put("F18", HoriJustify="RIGHT")
+
 
 def facts(name):
     """Every property of the cell of that name."""
