@@ -421,6 +421,7 @@ SELFTEST = {
 
 def selftest():
     """Every good markup must be judged the same as the cells, every changed one not."""
+    sys.dont_write_bytecode = True  # no cache of expect.py in the source tree
     import expect
     failures, checks = 0, 0
     for engine, (options, markups, faults) in SELFTEST.items():
