@@ -39,6 +39,7 @@ struct NoSettingsFile final : SettingsFilePort {
         if (n < size) out[n] = 0;
         return n;
     }
+    bool isLeadByte(char) override { return false; }
     size_t multibyteLength(const char16_t* text) override {
         size_t n = 0;
         while (text[n] != 0) ++n;

@@ -34,6 +34,9 @@ struct SettingsFilePort {
     virtual size_t multibyteLength(const char16_t* text) = 0;
     // wcstombs(out, text, size) under that locale: the bytes written, NUL not counted.
     virtual size_t toMultibyte(const char16_t* text, char* out, size_t size) = 0;
+    // isleadbyte under that locale: true when the byte begins a character of two bytes, which only
+    // double-byte code pages have (never UTF-8 or a single-byte code page).
+    virtual bool isLeadByte(char byte) = 0;
 
     // The character that separates the folders of a path.
     virtual char pathSeparator() const = 0;

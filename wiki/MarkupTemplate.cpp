@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "wiki/WholeCharacters.h"
+
 namespace grid {
 namespace {
 
@@ -39,9 +41,12 @@ void ParseTemplate(MarkupTemplate& markup, const char* control) {
         return;
     }
     markup.hasOpening = markup.hasClosing = 1;
+    // The control character is looked for at the start of each character only: a double-byte
+    // character never splits.
     const char mark = control[0];
     size_t at = 0;
-    while (at < length && (mark == 0 || markup.text[at] != mark)) ++at;
+    while (at < length && (mark == 0 || markup.text[at] != mark || characterLength(markup.text + at) != 1))
+        at += characterLength(markup.text + at);
     if (mark != 0 && at < length) {
         markup.text[at] = 0;
         markup.closeStart = static_cast<int32_t>(at + 1);
@@ -61,13 +66,11 @@ StatusCode AppendTemplatePart(const MarkupTemplate& markup, TextBuffer<char>& bu
     return AppendText(buffer, partText(markup, part)) == kNoMemory ? kNoMemory : kOk;
 }
 
-StatusCode AppendFormattedPart(const MarkupTemplate& markup, TemplateValue kind, int32_t value,
-                               TextBuffer<char>& buffer, TemplatePart part) {
-    if ((part == kOpeningPart ? markup.hasOpening : markup.hasClosing) == 0) return kOk;
+const char* FormattedPartText(const MarkupTemplate& markup, TemplateValue kind, int32_t value, TemplatePart part,
+                              char (&formatted)[kFormattedPartSize]) {
     const char* text = partText(markup, part);
     const int32_t conversions = part == kOpeningPart ? markup.openingConversions : markup.closingConversions;
-    if (conversions == 0 || !formatsSafely(text, kind)) return AppendTemplatePart(markup, buffer, part);
-    char formatted[200];
+    if (conversions == 0 || !formatsSafely(text, kind)) return text;
     if (kind == kColourValue) {
         char colour[8];
         FormatColourCode(value, colour);
@@ -75,7 +78,14 @@ StatusCode AppendFormattedPart(const MarkupTemplate& markup, TemplateValue kind,
     } else {
         BoundedSprintf<char>(formatted, sizeof formatted, text, {value});
     }
-    return AppendText(buffer, formatted) == kNoMemory ? kNoMemory : kOk;
+    return formatted;
+}
+
+StatusCode AppendFormattedPart(const MarkupTemplate& markup, TemplateValue kind, int32_t value,
+                               TextBuffer<char>& buffer, TemplatePart part) {
+    if ((part == kOpeningPart ? markup.hasOpening : markup.hasClosing) == 0) return kOk;
+    char formatted[kFormattedPartSize];
+    return AppendText(buffer, FormattedPartText(markup, kind, value, part, formatted)) == kNoMemory ? kNoMemory : kOk;
 }
 
 }  // namespace grid

@@ -77,6 +77,11 @@ size_t FakeSettingsFile::toMultibyte(const char16_t* text, char* out, size_t siz
     return bytes.size();
 }
 
+bool FakeSettingsFile::isLeadByte(char byte) {
+    const auto b = static_cast<unsigned char>(byte);
+    return doubleByteLocale && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+}
+
 bool FakeSettingsFile::userSettingsFolder(char16_t* buffer, size_t size) {
     if (!hasUserFolder) return false;
     std::u16string folder = utf8ToUtf16(userFolder.data(), userFolder.size());

@@ -30,6 +30,7 @@ struct FakeSettingsFile final : SettingsFilePort {
     std::vector<std::string> keysRead;  // "Section/Key", in the order asked for
     std::vector<std::string> locales;   // every name given to setCharacterTypeLocale
     bool multibyteFails = false;         // multibyteLength as for a character the code page lacks
+    bool doubleByteLocale = false;       // lead bytes as code page 932 has them; else none, as in UTF-8
 
     size_t moduleFileName(char16_t* buffer, size_t size) override;
     size_t moduleFileName(char* buffer, size_t size) override;
@@ -46,6 +47,7 @@ struct FakeSettingsFile final : SettingsFilePort {
     void setCharacterTypeLocale(const char* name) override;
     size_t multibyteLength(const char16_t* text) override;  // the length in code page 932
     size_t toMultibyte(const char16_t* text, char* out, size_t size) override;
+    bool isLeadByte(char byte) override;
     char pathSeparator() const override { return separator; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override;
     bool userSettingsFolder(char* buffer, size_t size) override;

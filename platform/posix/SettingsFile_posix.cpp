@@ -112,6 +112,14 @@ public:
         });
         return valid ? written : SIZE_MAX;
     }
+    // glibc has no isleadbyte: a byte that mbrtowc finds incomplete leads a character, and only a
+    // double-byte code page (MB_CUR_MAX 2) counts, so that UTF-8 text keeps every byte a start.
+    bool isLeadByte(char byte) override {
+        if (MB_CUR_MAX != 2) return false;
+        std::mbstate_t state{};
+        wchar_t character = 0;
+        return std::mbrtowc(&character, &byte, 1, &state) == size_t(-2);
+    }
     char pathSeparator() const override { return '/'; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override {
         std::string folder;

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <ctype.h>
+
 #include <clocale>
 #include <cstdlib>
 #include <cwchar>
@@ -66,6 +68,7 @@ struct WindowsSettingsFile final : SettingsFilePort {
     void setCharacterTypeLocale(const char* name) override { setlocale(LC_CTYPE, name); }
     size_t multibyteLength(const char16_t* text) override { return wcstombs(nullptr, wide(text), 0); }
     size_t toMultibyte(const char16_t* text, char* out, size_t size) override { return wcstombs(out, wide(text), size); }
+    bool isLeadByte(char byte) override { return isleadbyte(static_cast<unsigned char>(byte)) != 0; }
     char pathSeparator() const override { return '\\'; }
     bool userSettingsFolder(char16_t*, size_t) override { return false; }
     bool userSettingsFolder(char*, size_t) override { return false; }
