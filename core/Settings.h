@@ -63,6 +63,17 @@ struct Settings<char> {
     MarkupTemplate cell_sep, cell_mrgh, cell_mrgv;
     SubstitutionEntry substitutions[5];
     int32_t substitutionCount;  // entries in use: those before the first empty pattern
+    // Param: the table's structure beyond cells and rows, all empty unless the file sets them.
+    char newline_code[101];  // stands for a line end in the values of the keys below
+    MarkupTemplate table_begin, table_end, row_line, row_frame;
+    MarkupTemplate head_frame, head_sep, head_cell;
+    MarkupTemplate rule_poshl, rule_poshc, rule_poshr;
+    MarkupTemplate cell_span, cell_colspan, cell_rowspan;
+    char cover_cells[101];  // "first" or "last": where a merged area's content goes among its cells
+    MarkupTemplate cover_row, cover_column, cover_other;
+    MarkupTemplate cell_break;
+    char escape_chars[101];  // characters of the cell texts written through escape_code
+    MarkupTemplate escape_code;
 };
 
 template <class Ch>

@@ -4,16 +4,20 @@
 
 #include "core/Messages.h"
 #include "core/Settings.h"
+#include "wiki/MarkupTemplate.h"
+#include "wiki/WholeCharacters.h"
 
 namespace grid {
 namespace {
 
 bool isAllMode(const MarkupTemplate& mode) { return std::strcmp(mode.text, "all") == 0; }
 
-bool startsWith(const char* text, const char* pattern) {
-    for (; *pattern; ++pattern, ++text)
-        if (*text != *pattern) return false;
-    return true;
+// True when the single-byte character is one that escape_chars lists (its double-byte characters
+// list nothing).
+bool isListed(char character, const char* list) {
+    for (const char* c = list; *c != 0; c += characterLength(c))
+        if (*c == character && characterLength(c) == 1) return true;
+    return false;
 }
 
 // Puts `around` before and after the content: built apart, then copied back.
@@ -41,16 +45,21 @@ StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text) {
     const Settings<char>& s = settings<char>();
     const int32_t entries = s.substitutionCount < 0 ? 0 : s.substitutionCount > 5 ? 5 : s.substitutionCount;
     bool found[5] = {false, false, false, false, false};
+    size_t patternLength[5] = {0, 0, 0, 0, 0};
+    for (int32_t n = 0; n < entries; ++n) patternLength[n] = std::strlen(s.substitutions[n].pattern.text);
+    const bool escaping = s.escape_chars[0] != 0 && s.escape_code.hasOpening != 0;
     bool anyFound = false;
     ClearTextBuffer(rewritten);
 
-    // Bytes that no replace entry matches are copied in runs.
+    // Characters that no replace entry matches are copied in runs. Matches begin and end on whole
+    // characters, and a replaced character goes whole.
     const char* run = text;
-    for (const char* p = text; *p != 0; ++p) {
+    for (const char* p = text; *p != 0;) {
+        const size_t length = characterLength(p);
         bool replaced = false;
         for (int32_t n = 0; n < entries; ++n) {
             const SubstitutionEntry& entry = s.substitutions[n];
-            if (!startsWith(p, entry.pattern.text)) continue;
+            if (!matchesWholeCharacters(p, entry.pattern.text, patternLength[n])) continue;
             if (isAllMode(entry.mode)) {
                 found[n] = anyFound = true;
                 continue;
@@ -60,10 +69,19 @@ StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text) {
             replaced = true;
             if (AppendText(rewritten, entry.replacement.text) != kOk) return kNoMemory;
         }
-        if (replaced) run = p + 1;
-        if (p[1] == 0 && p + 1 > run && AppendText(rewritten, run, static_cast<int32_t>(p + 1 - run)) != kOk)
-            return kNoMemory;
+        if (!replaced && escaping && length == 1 && isListed(*p, s.escape_chars)) {
+            if (p > run && AppendText(rewritten, run, static_cast<int32_t>(p - run)) != kOk) return kNoMemory;
+            replaced = true;
+            char formatted[kFormattedPartSize];
+            const char* escape = FormattedPartText(s.escape_code, kIntegerValue, static_cast<unsigned char>(*p),
+                                                   kOpeningPart, formatted);
+            if (AppendText(rewritten, escape) != kOk) return kNoMemory;
+        }
+        p += length;
+        if (replaced) run = p;
     }
+    const char* end = run + std::strlen(run);
+    if (end > run && AppendText(rewritten, run, static_cast<int32_t>(end - run)) != kOk) return kNoMemory;
     if (!anyFound) return kOk;
 
     // An "all" entry whose replacement an earlier one already wraps with adds nothing.

@@ -6,9 +6,12 @@
 namespace grid {
 
 // Rewrites the text into `rewritten` with the substitution entries in use (parsed beforehand):
-// each byte position where an entry's pattern begins gets that entry's replacement instead of its
-// byte, and an "all" entry whose pattern occurs wraps the whole result in its replacement. The
-// scan moves one byte at a time and looks at the source text only. 0; 101 after message 13.
+// each character where an entry's pattern begins gets that entry's replacement instead of the
+// character, and an "all" entry whose pattern occurs wraps the whole result in its replacement.
+// A character that escape_chars lists and no entry replaces is written through escape_code
+// (parsed beforehand), formatted with its byte. The scan moves one character at a time (one byte
+// but under a double-byte code page, wiki/WholeCharacters.h) and looks at the source text only.
+// 0; 101 after message 13.
 [[nodiscard]] StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text);
 
 }  // namespace grid

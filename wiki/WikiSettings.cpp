@@ -45,6 +45,30 @@ void readWikiSettings(const char* path, Settings<char>& s) {
             break;
         }
     }
+
+    // The table's structure and the escapes, after everything above so that the order in which
+    // the keys before them are read stays as it was.
+    readSettingsString(path, "Param", "newline_code", "", s.newline_code);
+    static constexpr Key structure[] = {
+        {"table_begin", &Settings<char>::table_begin},   {"table_end", &Settings<char>::table_end},
+        {"row_line", &Settings<char>::row_line},         {"row_frame", &Settings<char>::row_frame},
+        {"head_frame", &Settings<char>::head_frame},     {"head_sep", &Settings<char>::head_sep},
+        {"head_cell", &Settings<char>::head_cell},       {"rule_poshl", &Settings<char>::rule_poshl},
+        {"rule_poshc", &Settings<char>::rule_poshc},     {"rule_poshr", &Settings<char>::rule_poshr},
+        {"cell_span", &Settings<char>::cell_span},       {"cell_colspan", &Settings<char>::cell_colspan},
+        {"cell_rowspan", &Settings<char>::cell_rowspan},
+    };
+    for (const Key& key : structure) readSettingsString(path, "Param", key.name, "", (s.*key.value).text);
+    readSettingsString(path, "Param", "cover_cells", "", s.cover_cells);
+    static constexpr Key markers[] = {
+        {"cover_row", &Settings<char>::cover_row},
+        {"cover_column", &Settings<char>::cover_column},
+        {"cover_other", &Settings<char>::cover_other},
+        {"cell_break", &Settings<char>::cell_break},
+    };
+    for (const Key& key : markers) readSettingsString(path, "Param", key.name, "", (s.*key.value).text);
+    readSettingsString(path, "Param", "escape_chars", "", s.escape_chars);
+    readSettingsString(path, "Param", "escape_code", "", s.escape_code.text);
 }
 
 }  // namespace grid

@@ -7,6 +7,7 @@
 #include "tests/unit/TestSupport.h"
 #include "wiki/MarkupTemplate.h"
 #include "wiki/TextSubstitution.h"
+#include "wiki/WholeCharacters.h"
 #include "wiki/WikiWriter.h"
 
 namespace grid::test {
@@ -27,6 +28,7 @@ protected:
     }
     void TearDown() override {
         FreeTextBuffer(out);
+        clearLeadBytes();
         resetSettings<char>();
         CoreTest<char>::TearDown();
     }
@@ -144,10 +146,66 @@ TEST_F(RewriteTest, ReplaceMode) {
     EXPECT_EQ(rewrite("a"), "12");
     entries({{"@x", "-", ""}});  // empty after parsing: matches every position
     EXPECT_EQ(rewrite("abc"), "---");
-    entries({{"\x5C", "\\\\", ""}});  // the second byte of a double-byte character counts too
+    entries({{"\x5C", "\\\\", ""}});  // without a double-byte code page every byte is a character
     EXPECT_EQ(rewrite("\x95\x5C"), "\x95\\\\");
     entries({{"x", "y", "ALL"}});
     EXPECT_EQ(rewrite("axb"), "ayb");
+}
+
+// Under code page 932 the katakana PO (83 7C) and the minus sign (81 7C) end in the byte of "|":
+// the control character, the patterns and the escapes match whole characters only.
+TEST_F(RewriteTest, DoubleByteCharactersStayWhole) {
+    files.doubleByteLocale = true;
+    loadLeadBytes();
+    const std::string po = "\x83\x7C", minus = "\x81\x7C";
+    entries({{"|", "&#124;", ""}});
+    EXPECT_EQ(rewrite(po + "|" + minus), po + "&#124;" + minus);
+    entries({{"\x83", "X", ""}, {"\x7C\x83", "Y", ""}});  // half a character, or two halves
+    EXPECT_EQ(rewrite(po + po), po + po);
+    entries({{po.c_str(), "P", ""}, {"x", "-", ""}});  // a replaced character goes whole
+    EXPECT_EQ(rewrite("x" + po + "x"), "-P-");
+    entries({{"|", "Q", "all"}});
+    EXPECT_EQ(rewrite(po), po);
+    EXPECT_EQ(rewrite("\x83"), "\x83");  // a lead byte at the end is a character of its own
+    MarkupTemplate split = parsed((po + "|x|y").c_str(), "|");
+    EXPECT_EQ(opening(split), po);
+    EXPECT_EQ(closing(split), "x|y");
+    entries({});
+    Settings<char>& s = settings<char>();
+    std::strcpy(s.escape_chars, ("*" + po).c_str());  // the list's double-byte characters list nothing
+    s.escape_code = parsed("\\%c");
+    EXPECT_EQ(rewrite(po + "*|"), po + "\\*|");
+    clearLeadBytes();  // as in UTF-8 again: every byte is a character
+    entries({{"|", "&#124;", ""}});
+    EXPECT_EQ(rewrite(po), "\x83&#124;");
+}
+
+TEST_F(RewriteTest, EscapesAfterTheEntries) {
+    struct Case {
+        const char* chars;
+        const char* code;
+        const char* text;
+        const char* rewritten;
+    };
+    const Case cases[] = {
+        {"|*_", "\\%c", "a|b*c_d", "a\\|b\\*c\\_d"},
+        {"|<", "&#%d;", "<a|b>", "&#60;a&#124;b>"},
+        {"|", "%d%d", "|", "%d%d"},       // two conversions: written as it stands
+        {"|", "", "a|b", "a|b"},          // no code: nothing escaped
+        {"|", "@x", "a|b", "a|b"},        // nor with an empty opening part
+        {"", "\\%c", "a|b", "a|b"},
+        {"b", "[%c]", "abba", "a[b][b]a"},
+    };
+    for (const Case& c : cases) {
+        entries({{"a", "A", ""}});  // an entry that matches wins over an escape
+        Settings<char>& s = settings<char>();
+        std::strcpy(s.escape_chars, c.chars);
+        s.escape_code = parsed(c.code);
+        std::string expected = c.rewritten;
+        for (char& ch : expected)
+            if (ch == 'a') ch = 'A';
+        EXPECT_EQ(rewrite(c.text), expected) << c.chars << " " << c.code;
+    }
 }
 
 TEST_F(RewriteTest, AllModeWrapsTheWholeText) {
@@ -246,6 +304,55 @@ TEST_F(WikiWriterTest, ValuesOfTheCellsAndTheFrame) {
     grid().at(0, 0).border[kTop] = 2;
     grid().at(0, 0).borderColor[kTop] = 0x808080;
     EXPECT_EQ(write(), "c=#808080w2|<#ffffff(#000000s10)>|\r\n!/");
+}
+
+// The keys of the table's structure, on small grids that each syntax's markup needs; the values are
+// those of the sample files of the README.
+TEST_F(WikiWriterTest, StructureOfTheTable) {
+    struct Case {
+        const char* name;
+        const char* param;
+        const char* markup;
+        const char* lineBreaks = "d\nx";
+        bool lastRowMerged = false;
+    };
+    // 3 x 3: "a" "b" "c" / "d" "e" "f" / "g" "h" "i"; b..f merged (2 x 2 at columns 1-2, rows 0-1),
+    // "a" bold and centred, "g" and "h" right-aligned, "i" centred, "d" holds a line break.
+    const Case cases[] = {
+        {"rows framed, header row, spans",
+         "newline_code=\\n\ntable_begin={| class=\"wikitable\"\ntable_end=|}\nrow_line=|-\nrow_frame=|@\n"
+         "cell_sep=||\nhead_frame=!@\nhead_sep=!!\ncell_colspan=\"colspan=\"%d\" \"\ncell_rowspan=\"rowspan=\"%d\" \"\n"
+         "cell_poshl=@\ncell_break=<br>\n",
+         "{| class=\"wikitable\"\r\n!a!!colspan=\"2\" rowspan=\"2\" b\r\n|-\r\n|d<br>x\r\n|-\r\n|g||h||i\r\n|}\r\n"},
+        {"rule line, covered cells as empty cells",
+         "cell_sep=|\nrule_poshl=---\nrule_poshc=:-:\nrule_poshr=--:\ncover_cells=first\ncell_break=<br>\n",
+         "|a|b||\r\n|---|--:|:-:|\r\n|d<br>x|||\r\n|g|h|i|\r\n"},
+        {"covered cells marked, content last",
+         "cell_sep=|\ncover_cells=last\ncover_row=>\ncover_column=~\ncover_other=>\nhead_cell=@h\n",
+         "|ah|>|bh|\r\n|d\nx|>|~|\r\n|g|h|i|\r\n"},
+        {"covered cells marked, content first, header separator",
+         "cell_sep=|\nhead_sep=^\ncover_cells=first\ncover_column=:::\ncell_break=\"\\\\ \"\n",
+         "^a^b^^\r\n|d\\\\ x|:::||\r\n|g|h|i|\r\n"},
+        {"span counts with lines of the table",
+         "newline_code=~\ntable_begin=[cols=\"%d*\"]~|===\ntable_end=|===\ncell_sep=\" \"\ncell_span=@+\n"
+         "cell_colspan=%d\ncell_rowspan=.%d\ncell_poshl=<|@\ncell_poshc=^|@\ncell_poshr=>|@\ncell_break=\" +~\"\n",
+         "[cols=\"3*\"]\r\n|===\r\n ^|a 2.2+<|b \r\n <|d +\r\nx \r\n >|g >|h ^|i \r\n|===\r\n"},
+        {"a frame that writes nothing, breaks of every kind", "row_frame=@\ncell_sep=;\ncell_break=/\n",
+         "a;b\r\nd/x/y/\r\ng\r\n", "d\r\nx\ry\n", true},
+    };
+    for (const Case& c : cases) {
+        useSettings(std::string("[Param]\n") + c.param);
+        makeGrid(3, 3);
+        const char* texts[] = {"a", "b", "c", c.lineBreaks, "e", "f", "g", "h", "i"};
+        for (int32_t n = 0; n < 9; ++n) setText(n % 3, n / 3, texts[n]);
+        merge(1, 2, 0, 1);
+        if (c.lastRowMerged) merge(0, 2, 2, 2);
+        grid().at(0, 0).bold = 1, grid().at(0, 0).horiJustify = kHoriCenter;
+        grid().at(0, 2).horiJustify = grid().at(1, 2).horiJustify = kHoriRight;
+        grid().at(2, 2).horiJustify = kHoriCenter;
+        EXPECT_EQ(write(), c.markup) << c.name;
+        ReleaseCellGrid<char>();
+    }
 }
 
 TEST_F(WikiWriterTest, EveryFailedAllocationIsReported) {
