@@ -1,8 +1,11 @@
 // Gridquill's templates as a user may write them: any text (cut to the settings' 100 bytes), any
-// control character, any value, both parts, literally and formatted.
+// control character, any value, both parts, literally and formatted, with or without the lead
+// bytes of code page 932.
 #include <cstring>
 
+#include "platform/fake/FakeSettingsFile.h"
 #include "wiki/MarkupTemplate.h"
+#include "wiki/WholeCharacters.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -10,7 +13,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     grid::fuzz::Input input(data, size);
     const char control[2] = {char(input.byte()), 0};
     const int32_t value = input.integer();
-    const grid::TemplateValue kind = input.byte() & 1 ? grid::kColourValue : grid::kIntegerValue;
+    const uint8_t switches = input.byte();
+    const grid::TemplateValue kind = switches & 1 ? grid::kColourValue : grid::kIntegerValue;
+    static grid::FakeSettingsFile files;  // the lead bytes of code page 932, or none
+    files.doubleByteLocale = switches & 2;
+    grid::loadLeadBytes();
     const std::string text = input.text<char>(100);
     grid::MarkupTemplate markup{};
     std::memcpy(markup.text, text.data(), text.size());

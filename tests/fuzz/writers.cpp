@@ -41,8 +41,12 @@ void prepareSettings(grid::fuzz::Input& input) {
         std::memcpy(flag, flags & 2 ? u"ON" : u"", flags & 2 ? 6 : 2);
 }
 
+// Where covered cells go in Gridquill's markup: left out (0), or written with the content in the
+// first (1) or the last (2) column of an area.
+const char* const kCoverModes[] = {"", "first", "last"};
+
 // Every template of Gridquill's vocabulary, for the writer's first run.
-void everyTemplate() {
+void everyTemplate(int coverMode) {
     grid::Settings<char>& quill = grid::settings<char>();
     quill = {};
     std::strcpy(quill.cntl_char, "@");
@@ -68,10 +72,34 @@ void everyTemplate() {
     setTemplate(quill.substitutions[0].pattern, "|");
     setTemplate(quill.substitutions[0].replacement, "&#124;");
     setTemplate(quill.substitutions[0].mode, "");
+    std::strcpy(quill.newline_code, "~");
+    setTemplate(quill.table_begin, "{%d~cols@");
+    setTemplate(quill.table_end, "}%x");
+    setTemplate(quill.row_line, "-~-");
+    setTemplate(quill.row_frame, "[@]");
+    setTemplate(quill.head_frame, "!@!~");
+    setTemplate(quill.head_sep, "!!");
+    setTemplate(quill.head_cell, "h@H");
+    setTemplate(quill.rule_poshl, ":--");
+    setTemplate(quill.rule_poshc, ":-:");
+    setTemplate(quill.rule_poshr, "%d-:");
+    setTemplate(quill.cell_span, "<@>");
+    setTemplate(quill.cell_colspan, "c%d");
+    setTemplate(quill.cell_rowspan, "r%d%d");
+    std::strcpy(quill.cover_cells, kCoverModes[coverMode]);
+    setTemplate(quill.cover_row, ">");
+    setTemplate(quill.cover_column, "^~");
+    setTemplate(quill.cover_other, "");
+    setTemplate(quill.cell_break, "<br>~");
+    std::strcpy(quill.escape_chars, "<>%");
+    setTemplate(quill.escape_code, "&#%d;");
 }
 
-// A separator and the rewrites alone, for the second run, whose markup is read back.
-void separatorOnly() {
+// A separator and the rewrites alone, for the second run, whose markup is read back; with covered
+// cells written, their markers.
+const char kCoveredMarker[] = "&C;";  // no cell text gives it: its "&" is rewritten
+
+void separatorOnly(int coverMode) {
     grid::Settings<char>& quill = grid::settings<char>();
     quill = {};
     std::strcpy(quill.cntl_char, "@");
@@ -81,6 +109,9 @@ void separatorOnly() {
         setTemplate(quill.substitutions[n].pattern, kRewrites[n][0]);
         setTemplate(quill.substitutions[n].replacement, kRewrites[n][1]);
     }
+    std::strcpy(quill.cover_cells, kCoverModes[coverMode]);
+    for (grid::MarkupTemplate* marker : {&quill.cover_row, &quill.cover_column, &quill.cover_other})
+        setTemplate(*marker, kCoveredMarker);
 }
 
 struct Area {
@@ -260,6 +291,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     prepareSettings(input);
     const std::vector<CellFacts> cells = decodeCells(input, int64_t(rows) * columns);
+    const int coverMode = input.byte() % 3;
 
     WrittenCells html, wiki;
     bool htmlWritten = false, wikiWritten = false;
@@ -271,12 +303,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     grid::ReleaseCellGrid<char16_t>();
     if (build<char>(rows, columns, cells, areas, areaCount) && grid::normaliseGrid<char>() == grid::kOk) {
-        everyTemplate();
+        everyTemplate(coverMode);
         if (grid::WriteWikiTable() == grid::kOk) {
             grid::ReleaseCellGrid<char>();
             // The same grid once more, for the markup that can be read back.
             if (build<char>(rows, columns, cells, areas, areaCount) && grid::normaliseGrid<char>() == grid::kOk) {
-                separatorOnly();
+                separatorOnly(0);
                 if (grid::WriteWikiTable() == grid::kOk) {
                     const grid::TextBuffer<char>& out = grid::runBuffers<char>().outputBuffer;
                     wiki = readWikiTable(std::string(out.data, size_t(out.length)));
@@ -287,5 +319,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     grid::ReleaseCellGrid<char>();
     if (htmlWritten != wikiWritten || html != wiki) grid::fuzz::fail();
+
+    // With covered cells written, every row has a cell for every column: a cell outside any merged
+    // area holds its own text, one inside an area its content or a marker.
+    if (coverMode != 0 && build<char>(rows, columns, cells, areas, areaCount) &&
+        grid::normaliseGrid<char>() == grid::kOk) {
+        separatorOnly(coverMode);
+        if (grid::WriteWikiTable() == grid::kOk) {
+            const grid::TextBuffer<char>& out = grid::runBuffers<char>().outputBuffer;
+            const WrittenCells written = readWikiTable(std::string(out.data, size_t(out.length)));
+            if (written.size() != size_t(rows)) grid::fuzz::fail();
+            for (int32_t row = 0; row < rows; ++row) {
+                if (written[size_t(row)].size() != size_t(columns)) grid::fuzz::fail();
+                for (int32_t column = 0; column < columns; ++column) {
+                    const grid::CellRecord<char>& cell = grid::cellGrid<char>().at(column, row);
+                    const std::string& text = written[size_t(row)][size_t(column)];
+                    if (cell.mergePosition == grid::kNotMerged &&
+                        text != cells[size_t(row) * size_t(columns) + size_t(column)].text)
+                        grid::fuzz::fail();
+                }
+            }
+        }
+    }
+    grid::ReleaseCellGrid<char>();
     return 0;
 }
