@@ -12,6 +12,12 @@ namespace {
 
 bool isAllMode(const MarkupTemplate& mode) { return std::strcmp(mode.text, "all") == 0; }
 
+bool startsWith(const char* text, const char* pattern) {
+    for (; *pattern; ++pattern, ++text)
+        if (*text != *pattern) return false;
+    return true;
+}
+
 // True when the single-byte character is one that escape_chars lists (its double-byte characters
 // list nothing).
 bool isListed(char character, const char* list) {
@@ -45,9 +51,10 @@ StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text) {
     const Settings<char>& s = settings<char>();
     const int32_t entries = s.substitutionCount < 0 ? 0 : s.substitutionCount > 5 ? 5 : s.substitutionCount;
     bool found[5] = {false, false, false, false, false};
-    size_t patternLength[5] = {0, 0, 0, 0, 0};
-    for (int32_t n = 0; n < entries; ++n) patternLength[n] = std::strlen(s.substitutions[n].pattern.text);
     const bool escaping = s.escape_chars[0] != 0 && s.escape_code.hasOpening != 0;
+    // Read once: the appends below write through char pointers, which the compiler must otherwise
+    // assume to change the table's flag.
+    const bool wholeCharacters = hasLeadBytes();
     bool anyFound = false;
     ClearTextBuffer(rewritten);
 
@@ -55,11 +62,13 @@ StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text) {
     // characters, and a replaced character goes whole.
     const char* run = text;
     for (const char* p = text; *p != 0;) {
-        const size_t length = characterLength(p);
+        const size_t length = wholeCharacters ? characterLength(p) : 1;
         bool replaced = false;
         for (int32_t n = 0; n < entries; ++n) {
             const SubstitutionEntry& entry = s.substitutions[n];
-            if (!matchesWholeCharacters(p, entry.pattern.text, patternLength[n])) continue;
+            if (!startsWith(p, entry.pattern.text) ||
+                (wholeCharacters && !endsOnCharacter(p, std::strlen(entry.pattern.text))))
+                continue;
             if (isAllMode(entry.mode)) {
                 found[n] = anyFound = true;
                 continue;
@@ -79,9 +88,8 @@ StatusCode RewriteCellText(TextBuffer<char>& rewritten, const char* text) {
         }
         p += length;
         if (replaced) run = p;
+        if (*p == 0 && p > run && AppendText(rewritten, run, static_cast<int32_t>(p - run)) != kOk) return kNoMemory;
     }
-    const char* end = run + std::strlen(run);
-    if (end > run && AppendText(rewritten, run, static_cast<int32_t>(end - run)) != kOk) return kNoMemory;
     if (!anyFound) return kOk;
 
     // An "all" entry whose replacement an earlier one already wraps with adds nothing.

@@ -104,7 +104,25 @@ void everyWikiTemplate() {
     for (const auto& [markup, text] : templates) std::strcpy(markup->text, text);
 }
 
-void makeWikiGrid(int32_t rows, int32_t columns) {
+// The table's structure on top: lines of their own, row frames, a header row, the rule line, span
+// counts, covered cells with markers, line breaks and escapes.
+void everyStructureKey() {
+    Settings<char>& s = settings<char>();
+    std::strcpy(s.newline_code, "\\n");
+    std::strcpy(s.cover_cells, "last");
+    std::strcpy(s.escape_chars, "*_[");
+    const std::pair<MarkupTemplate*, const char*> templates[] = {
+        {&s.table_begin, "{| class=\"wikitable\"\\n|+ %d columns"}, {&s.table_end, "|}"}, {&s.row_line, "|-"},
+        {&s.row_frame, "|@|"}, {&s.head_frame, "!@!h"}, {&s.head_sep, "!!"}, {&s.head_cell, "_@"},
+        {&s.rule_poshl, "---"}, {&s.rule_poshc, ":-:"}, {&s.rule_poshr, "--:"}, {&s.cell_span, "@+"},
+        {&s.cell_colspan, "colspan=%d "}, {&s.cell_rowspan, "rowspan=%d "}, {&s.cover_row, ">"},
+        {&s.cover_column, "~"}, {&s.cover_other, ">"}, {&s.cell_break, "<br>"}, {&s.escape_code, "&#%d;"},
+    };
+    for (const auto& [markup, text] : templates) std::strcpy(markup->text, text);
+}
+
+// With merged areas: a 2 x 2 area at every fifth column of every third row pair.
+void makeWikiGrid(int32_t rows, int32_t columns, bool mergedAreas = false) {
     CellGrid<char>& grid = cellGrid<char>();
     ClearRunOwnership<char>();
     grid.rows = rows;
@@ -117,16 +135,21 @@ void makeWikiGrid(int32_t rows, int32_t columns) {
         cell.bold = uint8_t(i % 3 == 0), cell.underline = int32_t(i % 3 == 1), cell.horiJustify = int32_t(i % 4);
         cell.backColor = int32_t(i & 0xFFFFFF);
         for (int side = 0; side < 4; ++side) cell.border[side] = 1;
-    }
+    }    if (!mergedAreas) return;
+    for (int32_t row = 0; row + 1 < rows; row += 3)
+        for (int32_t column = 0; column + 1 < columns; column += 5) markMergedArea<char>(column, column + 1, row, row + 1);
 }
 
+// Arguments: rows, columns, and 1 for the structure keys and merged areas on top.
 void WriteWikiTableEveryTemplate(benchmark::State& state) {
-    makeWikiGrid(int32_t(state.range(0)), int32_t(state.range(1)));
+    const bool structure = state.range(2) != 0;
+    makeWikiGrid(int32_t(state.range(0)), int32_t(state.range(1)), structure);
     int64_t bytes = 0;
     for (auto _ : state) {
         // The writer cuts the templates where it parses them, so each round starts from the settings.
         state.PauseTiming();
         everyWikiTemplate();
+        if (structure) everyStructureKey();
         state.ResumeTiming();
         if (WriteWikiTable() != kOk) state.SkipWithError("the writer failed");
         RunBuffers<char>& owned = runBuffers<char>();
@@ -140,10 +163,13 @@ void WriteWikiTableEveryTemplate(benchmark::State& state) {
     ReleaseCellGrid<char>();
 }
 BENCHMARK(WriteWikiTableEveryTemplate)
-    ->ArgNames({"rows", "columns"})
-    ->Args({100, 10})
-    ->Args({1000, 100})
-    ->Args({2000, 100})
+    ->ArgNames({"rows", "columns", "structure"})
+    ->Args({100, 10, 0})
+    ->Args({1000, 100, 0})
+    ->Args({2000, 100, 0})
+    ->Args({100, 10, 1})
+    ->Args({1000, 100, 1})
+    ->Args({2000, 100, 1})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
