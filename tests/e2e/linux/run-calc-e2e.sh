@@ -245,6 +245,79 @@ $quill | OK | progress | $done_in_time
 EOF
 done
 
+# The wiki samples judged by real wiki engines: the markup that the program puts on the clipboard
+# is rendered by an engine of the sample's syntax, and the table shown must be the copied cells as
+# their facts hold them (wikijudge.py), whatever markup gives it. The engines run from here; the
+# private MediaWiki is installed once per run into the work folder.
+export WIKIJUDGE_WORK="$work/wikijudge"
+wikijudge() { /usr/bin/python3 "$root/tests/e2e/linux/wikijudge.py" "$@"; }
+tally() {
+    if [ "$2" -eq 1 ]; then passed=$((passed + 1)); echo "e2e-calc: $1 ok"
+    else failed=$((failed + 1)); echo "e2e-calc: $1 FAILED"; fi
+}
+# The judge itself first: good markup by hand is judged the same as the cells, broken markup not.
+if wikijudge selftest > "$work/wikijudge-selftest.log" 2>&1; then
+    tally wikijudge-selftest 1
+else
+    sed 's/^/    /' "$work/wikijudge-selftest.log" | head -40
+    tally wikijudge-selftest 0
+fi
+
+# engine_case SAMPLE ENGINE CAPABILITIES RANGE KEYS: gridquill with examples/gridquill/SAMPLE on
+# the copied range, its dialogs answered with KEYS (standard input: the dialogs it must show, as
+# for case_), then the clipboard judged by ENGINE with what the syntax can carry (wikijudge.py).
+engine_case() {
+    local sample=$1 engine=$2 capabilities=$3 range=$4 keys=$5 dialogs
+    dialogs=$(cat)
+    local name="judged-$sample-${range/:/-}"
+    local dir="$work/$name" ok=1
+    mkdir -p "$dir"
+    cp "$build/gridquill" "$build/grid-clipboard-keeper" "$root/examples/gridquill/$sample/Gridquill.ini" "$dir/"
+    calc copy "$book" "$range" || { ok=0; echo "    the cells were not copied"; }
+    env UserInstallation="$profile" LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" \
+        "$dir/gridquill" > "$dir/output.log" 2>&1 &
+    local pid=$!
+    started+=("$pid")
+    for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
+    wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
+    wait "$pid" 2>/dev/null
+    check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
+    timeout 5 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
+    facts grid "$range" > "$dir/grid.json" || { ok=0; echo "    the cells' facts could not be read"; }
+    if ! wikijudge judge "$engine" "$dir/clipboard" "$dir/grid.json" "$capabilities" > "$dir/judged" 2>&1; then
+        ok=0
+        sed 's/^/    /' "$dir/judged" | head -20
+    fi
+    tally "$name" "$ok"
+}
+# Each sample with its engine and what its syntax carries (see wikijudge.py). PukiWiki has no
+# engine here. Markdown aligns whole columns only, so its cells' own alignment is not judged.
+judged_samples=(
+    "mediawiki mediawiki merge=span,header=yes,bold,italic,underline,strike,halign,valign,bgcolor,color,size"
+    "textile redcloth merge=span,header=yes,bold,italic,underline,strike,halign,valign,bgcolor,color,size"
+    "dokuwiki dokuwiki merge=span,header=yes,bold,italic,underline,strike,halign"
+    "asciidoc asciidoctor merge=span,header=yes,bold,italic,underline,strike,halign"
+    "markdown cmark-gfm merge=blank,header=yes,bold,italic,underline,strike"
+    "confluence pandoc-jira merge=blank,header=yes,bold,italic,underline,strike,color"
+    "creole pandoc-creole merge=blank,header=yes,bold,italic"
+)
+for entry in "${judged_samples[@]}"; do
+    read -r sample engine capabilities <<< "$entry"
+    # Formatting and the line break; merged areas with lines round, and without the last row.
+    for range in A1:D4 A10:E14 A10:E13; do
+        engine_case "$sample" "$engine" "$capabilities" "$range" "Return" <<EOF
+$quill | OK | progress | $done_in_time
+EOF
+    done
+    # Every alignment; the markup characters. These cells have no lines: the question on lines.
+    for range in A6:F7 A18:F18; do
+        engine_case "$sample" "$engine" "$capabilities" "$range" "Return Return" <<EOF
+$quill | OK,Cancel | progress | $borders_question
+$quill | OK | progress | $done_in_time
+EOF
+    done
+done
+
 # The running test office took every later request over: no office of the programs' own is left.
 if pgrep -f -- "$programs_office" >/dev/null; then
     failed=$((failed + 1))

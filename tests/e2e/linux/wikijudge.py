@@ -284,8 +284,7 @@ def format_differences(cell, html_cell, formats):
         shown = shown_value(html_cell, key)
         # A colour that is not shown is the default one.
         if key in formats and (default if shown is None else shown) != cell[field]:
-            differences.append((key, shown if isinstance(shown, str) or shown is None else "#%06x" % shown,
-                                "#%06x" % cell[field]))
+            differences.append((key, "#%06x" % shown if isinstance(shown, int) else shown, "#%06x" % cell[field]))
     if "size" in formats:
         shown = shown_value(html_cell, "size")
         points = re.fullmatch(r"(\d+(?:\.\d+)?)pt", shown or "")
@@ -314,7 +313,7 @@ def compare(html, grid, capabilities):
     for (r, c), (cell, rowspan, colspan, covered) in sorted(wanted(grid, merge).items()):
         html_cell = placed.pop((r, c), None)
         if html_cell is None:
-            lines.append("%s: no cell starts here (the cells have %r)" % (where(r, c), cell["text"]))
+            lines.append("%s: no cell starts here (the cells have %r)" % (where(r, c), "" if covered else cell["text"]))
             continue
         if (html_cell["rowspan"], html_cell["colspan"]) != (rowspan, colspan):
             lines.append("%s: spans %d x %d shown, %d x %d in the cells" % (
