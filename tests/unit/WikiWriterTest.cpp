@@ -1,4 +1,6 @@
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -352,6 +354,113 @@ TEST_F(WikiWriterTest, StructureOfTheTable) {
         grid().at(2, 2).horiJustify = kHoriCenter;
         EXPECT_EQ(write(), c.markup) << c.name;
         ReleaseCellGrid<char>();
+    }
+}
+
+// PukiWiki's table rules, as its manual gives them, for the sample that no engine here can judge:
+// a row is a line "|cell|...|" (an "h" after it makes a header row); a cell of just ">" joins the
+// cell on its right, one of just "~" the cell above; "LEFT:", "CENTER:", "RIGHT:", "BGCOLOR(..):",
+// "COLOR(..):" and "SIZE(..):" lead a cell; "&br;" breaks a line; ''bold''; "&#NN;" is a character.
+struct PukiCell {
+    std::string text;
+    int32_t column = 0, row = 0, columnSpan = 1, rowSpan = 1;
+    bool right = false, bold = false;
+};
+
+std::vector<PukiCell> readPukiTable(const std::string& markup) {
+    std::vector<PukiCell> cells;
+    std::vector<std::vector<int>> at;  // the cell index of each place, row by row
+    std::istringstream lines(markup);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        EXPECT_TRUE(line.size() >= 2 && line.front() == '|' && line.back() == '|') << line;
+        std::vector<std::string> parts;
+        for (size_t from = 1, bar; (bar = line.find('|', from)) != std::string::npos; from = bar + 1)
+            parts.push_back(line.substr(from, bar - from));
+        const size_t row = at.size();
+        at.emplace_back(parts.size(), -1);
+        int32_t pendingJoin = 0;
+        for (size_t column = 0; column < parts.size(); ++column) {
+            std::string text = parts[column];
+            if (text == ">") {
+                ++pendingJoin;
+                continue;
+            }
+            if (text == "~") {
+                EXPECT_GT(row, 0u) << line;
+                if (row == 0 || column >= at[row - 1].size() || at[row - 1][column] < 0) continue;
+                const int above = at[row - 1][column];
+                cells[size_t(above)].rowSpan += 1;
+                for (int32_t c = cells[size_t(above)].column; c <= int32_t(column); ++c) at[row][size_t(c)] = above;
+                pendingJoin = 0;
+                continue;
+            }
+            PukiCell cell;
+            cell.column = int32_t(column) - pendingJoin, cell.row = int32_t(row), cell.columnSpan = 1 + pendingJoin;
+            pendingJoin = 0;
+            for (bool again = true; again;) {  // the cell's leading formats
+                again = false;
+                for (const char* format : {"LEFT:", "CENTER:", "RIGHT:", "BGCOLOR(", "COLOR(", "SIZE("}) {
+                    if (text.rfind(format, 0) != 0) continue;
+                    cell.right = cell.right || std::strcmp(format, "RIGHT:") == 0;
+                    const bool withValue = format[std::strlen(format) - 1] == '(';
+                    text.erase(0, withValue ? text.find("):") + 2 : std::strlen(format));
+                    again = true;
+                }
+            }
+            const std::string two = "''", three = "'''";
+            if (text.size() >= 4 && text.rfind(two, 0) == 0 && text.rfind(three, 0) != 0 &&
+                text.compare(text.size() - 2, 2, two) == 0)
+                cell.bold = true, text = text.substr(2, text.size() - 4);
+            for (size_t ref; (ref = text.find("&br;")) != std::string::npos;) text.replace(ref, 4, "\n");
+            for (size_t ref; (ref = text.find("&#")) != std::string::npos;) {
+                const size_t end = text.find(';', ref);
+                text.replace(ref, end - ref + 1, 1, char(std::stoi(text.substr(ref + 2, end - ref - 2))));
+            }
+            cell.text = text;
+            for (int32_t c = cell.column; c <= int32_t(column); ++c) at[row][size_t(c)] = int(cells.size());
+            cells.push_back(cell);
+        }
+        EXPECT_EQ(pendingJoin, 0) << "a > at the end of the row joins nothing: " << line;
+    }
+    return cells;
+}
+
+TEST_F(WikiWriterTest, PukiWikiSampleByItsTableRules) {
+    std::ifstream file(GRID_TEST_DATA_DIR "/../../examples/gridquill/pukiwiki/Gridquill.ini", std::ios::binary);
+    std::stringstream sample;
+    sample << file.rdbuf();
+    ASSERT_FALSE(sample.str().empty());
+    useSettings(sample.str());
+    // 4 x 4 with areas of 2 x 2 (left edge), 3 x 1 (right and bottom edges) and 1 x 3 (left and
+    // bottom edges); a line break, markup characters, a bold and a right-aligned cell.
+    makeGrid(4, 4);
+    const char* texts[] = {"Name", "a|b", "~x>", "'q'", "Two by two", "", "C|", "Three by one",
+                           "",     "",    "two\nlines", "", "One by three", "", "", ""};
+    for (int32_t n = 0; n < 16; ++n)
+        if (texts[n][0] != 0) setText(n % 4, n / 4, texts[n]);
+    merge(0, 1, 1, 2), merge(3, 3, 1, 3), merge(0, 2, 3, 3);
+    grid().at(0, 1).bold = 1;
+    grid().at(2, 1).horiJustify = kHoriRight;
+    const std::vector<PukiCell> cells = readPukiTable(write());
+    struct Expected {
+        int32_t column, row, columnSpan, rowSpan;
+        const char* text;
+    };
+    const Expected expected[] = {
+        {0, 0, 1, 1, "Name"},       {1, 0, 1, 1, "a|b"}, {2, 0, 1, 1, "~x>"},          {3, 0, 1, 1, "'q'"},
+        {0, 1, 2, 2, "Two by two"}, {2, 1, 1, 1, "C|"},  {3, 1, 1, 3, "Three by one"}, {2, 2, 1, 1, "two\nlines"},
+        {0, 3, 3, 1, "One by three"},
+    };
+    ASSERT_EQ(cells.size(), std::size(expected));
+    for (size_t n = 0; n < cells.size(); ++n) {
+        EXPECT_EQ(cells[n].column, expected[n].column) << n;
+        EXPECT_EQ(cells[n].row, expected[n].row) << n;
+        EXPECT_EQ(cells[n].columnSpan, expected[n].columnSpan) << n;
+        EXPECT_EQ(cells[n].rowSpan, expected[n].rowSpan) << n;
+        EXPECT_EQ(cells[n].text, expected[n].text) << n;
+        EXPECT_EQ(cells[n].bold, n == 4) << n;
+        EXPECT_EQ(cells[n].right, n == 5) << n;
     }
 }
 
