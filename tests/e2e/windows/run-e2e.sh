@@ -195,21 +195,25 @@ EOF
 done
 
 # The sample wiki settings as the Windows program reads them (ASCII files, quoted values, comment
-# lines). Their rewrites of "|" stay commented out: the second byte of ポ (83 7C) must survive.
+# lines): a cell holding "|" and one holding ポ and the minus sign (83 7C and 81 7C in code page
+# 932, both ending in the byte of "|"; Windows reads 81 7C as the full-width hyphen-minus). The rewrites and escapes of "|" must leave both characters whole,
+# and the markup must be what the Linux program, whose text is UTF-8, writes for the same cells.
 W="box Gridquill for Windows"
-wikiText="1=$(hex $'a|b\t')837C0D0A00"
-while IFS=' ' read -r preset markup; do
+wikiText="1=$(hex $'a|b\t')837C817C0D0A00"
+mkdir -p "$work"
+printf 'a|b\tポ－\r\n' > "$work/wiki-cells.txt"
+for sample in "$root"/examples/gridquill/*/Gridquill.ini; do
+    preset=$(basename "$(dirname "$sample")")
+    # clipboard_of reads escapes (printf %b): the markup's own backslashes are doubled.
+    markup=$("$root/build/linux/tools/render-grid" --program gridquill --ini "$sample" --text "$work/wiki-cells.txt" \
+        2>/dev/null | sed 's/\\/\\\\/g')
     case_ "example-$preset" Gridquill "file:examples/gridquill/$preset/Gridquill.ini" -- "$wikiText" -- --answer OK <<EOF
 $W | OK,Cancel | NothingWClass | $Q2
 $W | OK | NothingWClass | $TIMED
 exit 0
-$(clipboard_of "$markup\r\n")
+$(clipboard_of "$markup\n")
 EOF
-done <<'PRESETS'
-pukiwiki |BGCOLOR(#ffffff):COLOR(#000000):SIZE(10):LEFT:a|b|BGCOLOR(#ffffff):COLOR(#000000):SIZE(10):LEFT:ポ|
-dokuwiki |a|b|ポ|
-textile |~{background-color:#ffffff;color:#000000;font-size:10pt}<. a|b|~{background-color:#ffffff;color:#000000;font-size:10pt}<. ポ|
-PRESETS
+done
 
 echo "e2e: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
