@@ -295,11 +295,11 @@ engine_case() {
 judged_samples=(
     "mediawiki mediawiki merge=span,header=yes,bold,italic,underline,strike,halign,valign,bgcolor,color,size"
     "textile redcloth merge=span,header=yes,bold,italic,underline,strike,halign,valign,bgcolor,color,size"
-    "dokuwiki dokuwiki merge=span,header=yes,bold,italic,underline,strike,halign"
-    "asciidoc asciidoctor merge=span,header=yes,bold,italic,underline,strike,halign"
+    "dokuwiki dokuwiki merge=span,header=no,bold,italic,underline,strike,halign"
+    "asciidoc asciidoctor merge=span,header=no,bold,italic,underline,strike,halign"
     "markdown cmark-gfm merge=blank,header=yes,bold,italic,underline,strike"
     "confluence pandoc-jira merge=blank,header=yes,bold,italic,underline,strike,color"
-    "creole pandoc-creole merge=blank,header=yes,bold,italic"
+    "creole pandoc-creole merge=blank,header=no,bold,italic"
 )
 for entry in "${judged_samples[@]}"; do
     read -r sample engine capabilities <<< "$entry"
