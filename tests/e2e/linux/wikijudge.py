@@ -9,6 +9,8 @@
 #   merge=span    a merged area is one cell with colspan/rowspan (the default)
 #   merge=blank   the syntax cannot merge: the area's covered cells are empty cells, its text is in
 #                 the area's first cell
+#   lost=CHARS    characters the syntax cannot write as text (its engine reads them as markup
+#                 whatever the escape): texts are compared without them
 #   header=yes    the first row is a header row (th), the others are not; header=no (the default):
 #                 no header cell anywhere
 #   bold, italic, underline, strike, halign, valign, bgcolor, color, size: formatting judged
@@ -299,8 +301,11 @@ def compare(html, grid, capabilities):
     options = dict(item.split("=", 1) for item in capabilities if "=" in item)
     formats = {item for item in capabilities if "=" not in item}
     merge, header = options.get("merge", "span"), options.get("header", "no")
+    # Characters the syntax cannot write as text (its engine reads them as markup whatever the
+    # escape): the texts are compared without them.
+    lost = options.get("lost", "")
     if merge not in ("span", "blank") or header not in ("yes", "no") or formats - set(FORMATS) \
-            or set(options) - {"merge", "header"}:
+            or set(options) - {"merge", "header", "lost"}:
         sys.exit("wikijudge: capabilities not known: %s" % ",".join(capabilities))
     rows = first_table(html)
     if rows is None:
@@ -318,8 +323,8 @@ def compare(html, grid, capabilities):
         if (html_cell["rowspan"], html_cell["colspan"]) != (rowspan, colspan):
             lines.append("%s: spans %d x %d shown, %d x %d in the cells" % (
                 where(r, c), html_cell["rowspan"], html_cell["colspan"], rowspan, colspan))
-        shown_text = plain("".join(text for text, _ in html_cell["pieces"]))
-        want_text = "" if covered else plain(cell["text"])
+        shown_text = plain("".join(ch for text, _ in html_cell["pieces"] for ch in text if ch not in lost))
+        want_text = "" if covered else plain("".join(ch for ch in cell["text"] if ch not in lost))
         if shown_text != want_text:
             lines.append("%s: text %r shown, %r in the cells" % (where(r, c), shown_text, want_text))
         want_tag = "th" if header == "yes" and r == 0 else "td"
