@@ -292,6 +292,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     prepareSettings(input);
     const std::vector<CellFacts> cells = decodeCells(input, int64_t(rows) * columns);
     const int coverMode = input.byte() % 3;
+    // Values of the structure keys as a user may write them (empty: the fixed ones below).
+    const std::string userValues[] = {input.text<char>(100), input.text<char>(100), input.text<char>(100),
+                                      input.text<char>(100)};
 
     WrittenCells html, wiki;
     bool htmlWritten = false, wikiWritten = false;
@@ -304,6 +307,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     grid::ReleaseCellGrid<char16_t>();
     if (build<char>(rows, columns, cells, areas, areaCount) && grid::normaliseGrid<char>() == grid::kOk) {
         everyTemplate(coverMode);
+        grid::Settings<char>& quill = grid::settings<char>();
+        grid::MarkupTemplate* const userKeys[] = {&quill.table_begin, &quill.cell_colspan, &quill.escape_code};
+        for (int n = 0; n < 3; ++n)
+            if (!userValues[n].empty()) setTemplate(*userKeys[n], userValues[n].c_str());
+        if (!userValues[3].empty()) std::strcpy(quill.newline_code, userValues[3].c_str());
         if (grid::WriteWikiTable() == grid::kOk) {
             grid::ReleaseCellGrid<char>();
             // The same grid once more, for the markup that can be read back.
