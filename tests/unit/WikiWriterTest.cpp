@@ -412,12 +412,18 @@ std::vector<PukiCell> readPukiTable(const std::string& markup) {
             if (text.size() >= 4 && text.rfind(two, 0) == 0 && text.rfind(three, 0) != 0 &&
                 text.compare(text.size() - 2, 2, two) == 0)
                 cell.bold = true, text = text.substr(2, text.size() - 4);
-            for (size_t ref; (ref = text.find("&br;")) != std::string::npos;) text.replace(ref, 4, "\n");
-            for (size_t ref; (ref = text.find("&#")) != std::string::npos;) {
-                const size_t end = text.find(';', ref);
-                text.replace(ref, end - ref + 1, 1, char(std::stoi(text.substr(ref + 2, end - ref - 2))));
+            for (size_t at = 0; at < text.size();) {  // line breaks and character references
+                const size_t end = text.find(';', at);
+                if (text.compare(at, 4, "&br;") == 0) {
+                    cell.text += '\n';
+                    at += 4;
+                } else if (text.compare(at, 2, "&#") == 0 && end != std::string::npos) {
+                    cell.text += char(std::stoi(text.substr(at + 2, end - at - 2)));
+                    at = end + 1;
+                } else {
+                    cell.text += text[at++];
+                }
             }
-            cell.text = text;
             for (int32_t c = cell.column; c <= int32_t(column); ++c) at[row][size_t(c)] = int(cells.size());
             cells.push_back(cell);
         }
