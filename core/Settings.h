@@ -47,6 +47,7 @@ struct Settings<char16_t> {
     char16_t font_strikethrough_yn[101];
     char16_t cell_posh_yn[101];
     char16_t cell_posv_yn[101];
+    char16_t inline_style_yn[101];  // ON: the third style, inline CSS (html/InlineStyle.h)
     char16_t localeName[1000];  // Locale/Locale: the LC_CTYPE locale; empty is the user's default
 };
 

@@ -23,6 +23,7 @@ void readHtmlOptions(const char16_t* path, Settings<char16_t>& s) {
         {u"font_strikethrough_yn", &Settings<char16_t>::font_strikethrough_yn, u""},
         {u"cell_posh_yn", &Settings<char16_t>::cell_posh_yn, u""},
         {u"cell_posv_yn", &Settings<char16_t>::cell_posv_yn, u""},
+        {u"inline_style_yn", &Settings<char16_t>::inline_style_yn, u""},
     };
     for (const Key& key : keys) readSettingsString(path, u"Param", key.name, key.defaultValue, s.*key.value);
 }

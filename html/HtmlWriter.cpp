@@ -3,6 +3,7 @@
 #include "core/CellGrid.h"
 #include "core/Settings.h"
 #include "html/HtmlText.h"
+#include "html/InlineStyle.h"
 #include "html/StyleClasses.h"
 
 namespace grid {
@@ -132,6 +133,7 @@ StatusCode WriteHtmlTable() {
     const Settings<char16_t>& s = settings<char16_t>();
     computeSpans<char16_t>();
     if (InitWriterBuffers<char16_t>(kBufferCapacity) != kOk) return kNoMemory;
+    if (flagIsOn(s.inline_style_yn)) return WriteInlineStyleTable();
 
     const Options o = currentOptions();
     const CellRecord<char16_t>& first = grid.at(0, 0);

@@ -35,6 +35,7 @@ void prepareSettings(grid::fuzz::Input& input) {
     const uint8_t flags = input.byte();
     std::u16string version = flags & 1 ? u"5" : u"4";
     std::memcpy(weave.htmlversion, version.c_str(), (version.size() + 1) * sizeof(char16_t));
+    if (flags & 4) std::memcpy(weave.inline_style_yn, u"ON", 6);  // the third style, inline CSS
     for (char16_t* flag : {weave.line_color_yn, weave.line_width_yn, weave.back_color_yn, weave.font_color_yn,
                            weave.font_size_yn, weave.font_bold_yn, weave.font_underline_yn, weave.font_italic_yn,
                            weave.font_strikethrough_yn, weave.cell_posh_yn, weave.cell_posv_yn})
@@ -220,6 +221,18 @@ bool build(int32_t rows, int32_t columns, const std::vector<CellFacts>& facts, c
     return true;
 }
 
+// The inline style's table with the tags of the other styles, which its text cannot hold: every
+// "<" of a text is escaped.
+std::u16string withUpperCaseTags(std::u16string html) {
+    const std::pair<std::u16string, std::u16string> tags[] = {
+        {u"<tr style=\"vertical-align:bottom\">", u"<TR>"}, {u"<tr>", u"<TR>"}, {u"</tr>", u"</TR>"},
+        {u"<td", u"<TD"}, {u"</td>", u"</TD>"}, {u"<br>", u"<BR>"}, {u"</table>", u"</TABLE>"}};
+    for (const auto& [lower, upper] : tags)
+        for (size_t at = html.find(lower); at != std::u16string::npos; at = html.find(lower, at + upper.size()))
+            html.replace(at, lower.size(), upper);
+    return html;
+}
+
 // The cells of Gridweave's table: the content of each TD element, its formatting tags dropped and
 // its text read back.
 WrittenCells readHtmlTable(const std::u16string& html) {
@@ -301,7 +314,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (build<char16_t>(rows, columns, cells, areas, areaCount) && grid::normaliseGrid<char16_t>() == grid::kOk &&
         grid::WriteHtmlTable() == grid::kOk) {
         const grid::TextBuffer<char16_t>& out = grid::runBuffers<char16_t>().outputBuffer;
-        html = readHtmlTable(std::u16string(out.data, size_t(out.length)));
+        const std::u16string markup(out.data, size_t(out.length));
+        html = readHtmlTable(grid::flagIsOn(grid::settings<char16_t>().inline_style_yn) ? withUpperCaseTags(markup) : markup);
         htmlWritten = true;
     }
     grid::ReleaseCellGrid<char16_t>();

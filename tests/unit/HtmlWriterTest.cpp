@@ -280,6 +280,60 @@ TEST(EscapeHtmlText, EntitiesAndEverythingElse) {
     EXPECT_EQ(allocator.liveBlocks(), 0u);
 }
 
+// The inline style: formatting as CSS in one style attribute per element, what the table declares
+// left out of its cells, every side's line, spans and breaks in lower case.
+TEST_F(HtmlWriterTest, InlineStyle) {
+    struct Case {
+        const char* name;
+        const char* param;
+        const char* html;
+    };
+    const Case cases[] = {
+        {"every flag on, centred table",
+         "inline_style_yn=ON\nhtmlversion=4\ntable_posh=center\nline_width_yn=ON\nline_color_yn=ON\nback_color_yn=ON\n"
+         "font_color_yn=ON\nfont_size_yn=ON\nfont_bold_yn=ON\nfont_underline_yn=ON\nfont_italic_yn=ON\n"
+         "font_strikethrough_yn=ON\ncell_posh_yn=ON\ncell_posv_yn=ON\n",
+         "<table style=\"border-collapse:collapse;white-space:nowrap;margin-left:auto;margin-right:auto;"
+         "background:#ffffff;color:#000000;font-size:10pt\">\r\n"
+         "<tr style=\"vertical-align:bottom\">\r\n"
+         "<td colspan=\"2\" style=\"font-weight:bold;text-align:center;vertical-align:top;border:1px solid #000000\">"
+         "a&nbsp;b<br>&lt;c&gt;</td>\r\n</tr>\r\n"
+         "<tr style=\"vertical-align:bottom\">\r\n"
+         "<td style=\"background:#ffff00;color:#ff0000;font-size:14pt;font-style:italic;"
+         "text-decoration:underline line-through;text-align:right;vertical-align:middle;"
+         "border-left:2px solid #0000ff;border-bottom:1px solid #000000\">d</td>\r\n"
+         "<td></td>\r\n</tr>\r\n</table>"},
+        {"lines without colours, nothing else",
+         "inline_style_yn=ON\nline_width_yn=ON\n",
+         "<table style=\"border-collapse:collapse;white-space:nowrap\">\r\n<tr>\r\n"
+         "<td colspan=\"2\" style=\"border:1px solid\">a&nbsp;b<br>&lt;c&gt;</td>\r\n</tr>\r\n<tr>\r\n"
+         "<td style=\"border-left:2px solid;border-bottom:1px solid\">d</td>\r\n<td></td>\r\n</tr>\r\n</table>"},
+        {"every flag off", "inline_style_yn=ON\ntable_posh=CENTER_NOT\n",
+         "<table style=\"border-collapse:collapse;white-space:nowrap\">\r\n<tr>\r\n"
+         "<td colspan=\"2\">a&nbsp;b<br>&lt;c&gt;</td>\r\n</tr>\r\n<tr>\r\n<td>d</td>\r\n<td></td>\r\n</tr>\r\n</table>"},
+        {"a flag of another case is off", "inline_style_yn=on\nhtmlversion=4\n",
+         "<TABLE BORDER>\r\n<TR>\r\n<TD COLSPAN=2 NOWRAP>a&nbsp;b<BR>&lt;c&gt;</TD>\r\n</TR>\r\n<TR>\r\n"
+         "<TD NOWRAP>d</TD>\r\n<TD NOWRAP></TD>\r\n</TR>\r\n</TABLE>"},
+    };
+    for (const Case& c : cases) {
+        useSettings(std::string("[Param]\n") + c.param);
+        makeGrid(2, 2);
+        setText(0, 0, u"a b\n<c>");
+        setText(0, 1, u"d");
+        merge(0, 1, 0, 0);
+        auto& a = grid().at(0, 0);
+        a.bold = 1, a.horiJustify = kHoriCenter, a.vertJustify = kVertTop, a.charColor = 0;
+        for (int side = kLeft; side <= kBottom; ++side) a.border[side] = kThinLine;
+        auto& d = grid().at(0, 1);
+        d.backColor = 0xFFFF00, d.charColor = 0xFF0000, d.charHeight = 14, d.italic = 1, d.underline = 1;
+        d.strikeout = 1, d.horiJustify = kHoriRight, d.vertJustify = kVertCenter;
+        d.border[kLeft] = kThickLine, d.borderColor[kLeft] = 0x0000FF, d.border[kBottom] = kThinLine;
+        EXPECT_EQ(write(), c.html) << c.name;
+        ReleaseCellGrid<char16_t>();
+        resetStyleClasses();
+    }
+}
+
 TEST_F(HtmlWriterTest, LongCellTextIsWrittenWhole) {
     useSettings("[Param]\nhtmlversion=4\n");
     makeGrid(1, 1);

@@ -150,7 +150,7 @@ TEST_F(WeaveSettingsTest, KeysAreReadInOrderAndTheLocaleIsSet) {
         "Param/table_outline", "Param/line_color_yn", "Param/line_width_yn", "Param/back_color_yn",
         "Param/font_color_yn", "Param/font_size_yn", "Param/font_bold_yn", "Param/font_underline_yn",
         "Param/font_italic_yn", "Param/font_strikethrough_yn", "Param/cell_posh_yn", "Param/cell_posv_yn",
-        "Locale/Locale",
+        "Param/inline_style_yn", "Locale/Locale",
     };
     EXPECT_EQ(files.keysRead, expected);
     EXPECT_EQ(files.locales, std::vector<std::string>{"ja_JP.UTF-8"});

@@ -1,0 +1,232 @@
+#include "html/InlineStyle.h"
+
+#include "core/CellGrid.h"
+#include "core/Settings.h"
+#include "html/HtmlText.h"
+
+namespace grid {
+namespace {
+
+TextBuffer<char16_t>& output() { return runBuffers<char16_t>().outputBuffer; }
+
+[[nodiscard]] StatusCode append(const char16_t* text) { return AppendText(output(), text); }
+
+// The declarations of one style attribute, built apart so that an element without any gets no
+// attribute. The longest (four different sides, every kind of formatting) holds some 300
+// characters.
+class Declarations {
+public:
+    void add(const char16_t* property, const char16_t* value) {
+        if (length_ > 0) put(u";");
+        put(property);
+        put(u":");
+        put(value);
+    }
+    void addColour(const char16_t* property, int32_t colour) {
+        char16_t code[8];
+        FormatColourCode(colour, code);
+        add(property, code);
+    }
+    void addNumber(const char16_t* property, const char16_t* format, int32_t value) {
+        char16_t text[32];
+        BoundedSprintf<char16_t>(text, 32, format, {value});
+        add(property, text);
+    }
+    bool empty() const { return length_ == 0; }
+    const char16_t* text() const { return text_; }
+
+private:
+    void put(const char16_t* piece) {
+        for (; *piece != 0 && length_ + 1 < kCapacity; ++piece) text_[length_++] = *piece;
+        text_[length_] = 0;
+    }
+    static constexpr size_t kCapacity = 512;
+    char16_t text_[kCapacity] = {};
+    size_t length_ = 0;
+};
+
+[[nodiscard]] StatusCode writeStyleAttribute(const Declarations& declarations) {
+    if (declarations.empty()) return kOk;
+    APPEND(append(u" style=\""));
+    APPEND(append(declarations.text()));
+    return append(u"\"");
+}
+
+// The flags of the settings, read once per table.
+struct Options {
+    bool lines, lineWidth, lineColour, background, fontColour, fontSize, bold, underline, italic, strike, alignH,
+        alignV;
+};
+
+Options currentOptions() {
+    const Settings<char16_t>& s = settings<char16_t>();
+    const bool lineWidth = flagIsOn(s.line_width_yn), lineColour = flagIsOn(s.line_color_yn);
+    return {lineWidth || lineColour,       lineWidth,
+            lineColour,                    flagIsOn(s.back_color_yn),
+            flagIsOn(s.font_color_yn),     flagIsOn(s.font_size_yn),
+            flagIsOn(s.font_bold_yn),      flagIsOn(s.font_underline_yn),
+            flagIsOn(s.font_italic_yn),    flagIsOn(s.font_strikethrough_yn),
+            flagIsOn(s.cell_posh_yn),      flagIsOn(s.cell_posv_yn)};
+}
+
+// What the table declares for every cell: the first cell's text colour and size (inherited by
+// every cell) and background (seen through every cell that has none of its own). A cell
+// declares only what differs.
+struct TableDefaults {
+    int32_t charColor, charHeight, backColor;
+};
+
+bool equalsIgnoringCase(const char16_t* text, const char16_t* lower) {
+    for (; *text != 0 && *lower != 0; ++text, ++lower) {
+        const char16_t c = *text >= u'A' && *text <= u'Z' ? char16_t(*text - u'A' + u'a') : *text;
+        if (c != *lower) return false;
+    }
+    return *text == 0 && *lower == 0;
+}
+
+// table_posh as CSS: a centred or right-aligned table by its margins; "left" and any other value
+// leave the table where the page puts it.
+void addTablePosition(Declarations& table, const char16_t* position) {
+    if (equalsIgnoringCase(position, u"center")) {
+        table.add(u"margin-left", u"auto");
+        table.add(u"margin-right", u"auto");
+    } else if (equalsIgnoringCase(position, u"right")) {
+        table.add(u"margin-left", u"auto");
+    }
+}
+
+// One side's line: its width (thin 1px, thick 2px; 1px when widths are off) and its colour
+// (left to the text colour when colours are off).
+void lineValue(const Options& o, int32_t kind, int32_t colour, char16_t (&value)[40]) {
+    char16_t code[8];
+    FormatColourCode(colour, code);
+    BoundedSprintf<char16_t>(value, 40, o.lineColour ? u"%dpx solid %s" : u"%dpx solid",
+                             {o.lineWidth ? kind : int32_t(kThinLine), static_cast<const char16_t*>(code)});
+}
+
+void addLines(Declarations& style, const Options& o, const CellRecord<char16_t>& cell) {
+    if (!o.lines) return;
+    bool allSame = true;
+    for (int side = kRight; side <= kBottom; ++side)
+        allSame = allSame && cell.border[side] == cell.border[kLeft] &&
+                  (!o.lineColour || cell.borderColor[side] == cell.borderColor[kLeft]);
+    char16_t value[40];
+    if (allSame) {
+        if (cell.border[kLeft] == kNoLine) return;
+        lineValue(o, cell.border[kLeft], cell.borderColor[kLeft], value);
+        style.add(u"border", value);
+        return;
+    }
+    static constexpr const char16_t* kSideProperty[4] = {u"border-left", u"border-right", u"border-top",
+                                                         u"border-bottom"};
+    for (int side = kLeft; side <= kBottom; ++side) {
+        if (cell.border[side] == kNoLine) continue;
+        lineValue(o, cell.border[side], cell.borderColor[side], value);
+        style.add(kSideProperty[side], value);
+    }
+}
+
+const char16_t* textAlign(int32_t horiJustify) {
+    switch (horiJustify) {
+        case kHoriCenter: return u"center";
+        case kHoriRight: return u"right";
+        case kHoriBlock: return u"justify";
+        default: return nullptr;  // left, as the table's cells start
+    }
+}
+
+const char16_t* cellVerticalAlign(int32_t vertJustify) {
+    switch (vertJustify) {
+        case kVertTop: return u"top";
+        case kVertCenter: return u"middle";
+        default: return nullptr;  // bottom, as the row declares: Calc's standard
+    }
+}
+
+Declarations cellStyle(const Options& o, const TableDefaults& table, const CellRecord<char16_t>& cell) {
+    Declarations style;
+    if (o.background && cell.backColor != table.backColor) style.addColour(u"background", cell.backColor);
+    if (o.fontColour && cell.charColor != table.charColor) style.addColour(u"color", cell.charColor);
+    if (o.fontSize && cell.charHeight != 0 && cell.charHeight != table.charHeight)
+        style.addNumber(u"font-size", u"%dpt", cell.charHeight);
+    if (o.bold && cell.bold != 0) style.add(u"font-weight", u"bold");
+    if (o.italic && cell.italic != 0) style.add(u"font-style", u"italic");
+    const bool underline = o.underline && cell.underline != 0, strike = o.strike && cell.strikeout != 0;
+    if (underline || strike)
+        style.add(u"text-decoration", underline && strike ? u"underline line-through" : underline ? u"underline" : u"line-through");
+    if (o.alignH) {
+        if (const char16_t* align = textAlign(cell.horiJustify)) style.add(u"text-align", align);
+    }
+    if (o.alignV) {
+        if (const char16_t* align = cellVerticalAlign(cell.vertJustify)) style.add(u"vertical-align", align);
+    }
+    addLines(style, o, cell);
+    return style;
+}
+
+// The escaped text as the other styles write it, with lower-case line breaks.
+[[nodiscard]] StatusCode writeText(const CellRecord<char16_t>& cell) {
+    if (cell.text.capacity <= 0 || !cell.text.data) return kOk;
+    TextBuffer<char16_t>& escaped = runBuffers<char16_t>().workBuffer;
+    APPEND(EscapeHtmlText(escaped, cell.text.data));
+    // The text's own "<" is escaped, so every "<BR>" left is a line break.
+    for (int32_t i = 0; i + 3 < escaped.length; ++i)
+        if (escaped.data[i] == u'<' && escaped.data[i + 1] == u'B' && escaped.data[i + 2] == u'R' &&
+            escaped.data[i + 3] == u'>')
+            escaped.data[i + 1] = u'b', escaped.data[i + 2] = u'r';
+    return AppendText(output(), escaped.data, escaped.length);
+}
+
+[[nodiscard]] StatusCode writeCell(const Options& o, const TableDefaults& table, const CellRecord<char16_t>& cell) {
+    APPEND(append(u"\r\n<td"));
+    char16_t span[32];
+    if (cell.mergePosition == kMergeAnchor && cell.columnSpan >= 2) {
+        BoundedSprintf<char16_t>(span, 32, u" colspan=\"%d\"", {cell.columnSpan});
+        APPEND(append(span));
+    }
+    if (cell.mergePosition == kMergeAnchor && cell.rowSpan >= 2) {
+        BoundedSprintf<char16_t>(span, 32, u" rowspan=\"%d\"", {cell.rowSpan});
+        APPEND(append(span));
+    }
+    APPEND(writeStyleAttribute(cellStyle(o, table, cell)));
+    APPEND(append(u">"));
+    APPEND(writeText(cell));
+    return append(u"</td>");
+}
+
+}  // namespace
+
+StatusCode WriteInlineStyleTable() {
+    CellGrid<char16_t>& grid = cellGrid<char16_t>();
+    const Settings<char16_t>& s = settings<char16_t>();
+    const Options o = currentOptions();
+    const CellRecord<char16_t>& first = grid.at(0, 0);
+    const TableDefaults defaults{first.charColor, first.charHeight, first.backColor};
+
+    Declarations table;
+    table.add(u"border-collapse", u"collapse");
+    table.add(u"white-space", u"nowrap");
+    addTablePosition(table, s.table_posh);
+    if (o.background) table.addColour(u"background", defaults.backColor);
+    if (o.fontColour) table.addColour(u"color", defaults.charColor);
+    if (o.fontSize && defaults.charHeight != 0) table.addNumber(u"font-size", u"%dpt", defaults.charHeight);
+    APPEND(append(u"<table"));
+    APPEND(writeStyleAttribute(table));
+    APPEND(append(u">"));
+
+    // Rows declare Calc's standard vertical alignment, bottom, which the cells inherit.
+    const char16_t* rowStart = o.alignV ? u"\r\n<tr style=\"vertical-align:bottom\">" : u"\r\n<tr>";
+    for (int32_t row = 0; row < grid.rows; ++row) {
+        APPEND(append(rowStart));
+        for (int32_t column = 0; column < grid.columns; ++column) {
+            const CellRecord<char16_t>& cell = grid.at(column, row);
+            if (isCoveredByAnchor(cell)) continue;  // covered by an area written at its anchor
+            APPEND(writeCell(o, defaults, cell));
+        }
+        APPEND(append(u"\r\n</tr>"));
+        if (row == 0 && grid.rows > 1) ReserveForRows(output(), output().length, grid.rows);
+    }
+    return append(u"\r\n</table>");
+}
+
+}  // namespace grid
