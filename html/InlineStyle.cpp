@@ -1,5 +1,6 @@
 #include "html/InlineStyle.h"
 
+#include "core/Allocation.h"
 #include "core/CellGrid.h"
 #include "core/Settings.h"
 #include "html/HtmlText.h"
@@ -177,15 +178,63 @@ Declarations cellStyle(const Options& o, const TableDefaults& table, const CellR
     return AppendText(output(), escaped.data, escaped.length);
 }
 
-[[nodiscard]] StatusCode writeCell(const Options& o, const TableDefaults& table, const CellRecord<char16_t>& cell) {
+// HTML's table model wants a cell to begin in every row and every column. Where merged areas
+// cover a whole row or column of the sheet, that row is left out and the spans across it or that
+// column count one less; the table looks the same. Counted once per table: how many rows and
+// columns before each one have a cell beginning in them.
+class LiveLines {
+public:
+    ~LiveLines() { releaseArray(before_); }
+    [[nodiscard]] StatusCode count(const CellGrid<char16_t>& grid) {
+        rows_ = grid.rows;
+        AllocationFailure failure = AllocationFailure::none;
+        before_ = static_cast<int32_t*>(allocateArray(size_t(grid.rows) + size_t(grid.columns) + 2, sizeof(int32_t), failure));
+        if (!before_) return kNoMemory;
+        int32_t* rowsBefore = before_;
+        int32_t* columnsBefore = before_ + grid.rows + 1;
+        rowsBefore[0] = columnsBefore[0] = 0;
+        for (int32_t row = 0; row < grid.rows; ++row) {
+            bool begins = false;
+            for (int32_t column = 0; column < grid.columns && !begins; ++column)
+                begins = !isCoveredByAnchor(grid.at(column, row));
+            rowsBefore[row + 1] = rowsBefore[row] + (begins ? 1 : 0);
+        }
+        for (int32_t column = 0; column < grid.columns; ++column) {
+            bool begins = false;
+            for (int32_t row = 0; row < grid.rows && !begins; ++row) begins = !isCoveredByAnchor(grid.at(column, row));
+            columnsBefore[column + 1] = columnsBefore[column] + (begins ? 1 : 0);
+        }
+        columns_ = grid.columns;
+        return kOk;
+    }
+    bool rowLives(int32_t row) const { return before_[row + 1] > before_[row]; }
+    int32_t rowSpan(int32_t row, int32_t span) const { return within(before_, rows_, row, span); }
+    int32_t columnSpan(int32_t column, int32_t span) const {
+        return within(before_ + rows_ + 1, columns_, column, span);
+    }
+
+private:
+    static int32_t within(const int32_t* before, int32_t lines, int32_t first, int32_t span) {
+        const int32_t last = first + span < lines ? first + span : lines;
+        return before[last] - before[first];
+    }
+    int32_t* before_ = nullptr;
+    int32_t rows_ = 0, columns_ = 0;
+};
+
+[[nodiscard]] StatusCode writeCell(const Options& o, const TableDefaults& table, const LiveLines& lines,
+                                   const CellRecord<char16_t>& cell, int32_t column, int32_t row) {
     APPEND(append(u"\r\n<td"));
     char16_t span[32];
-    if (cell.mergePosition == kMergeAnchor && cell.columnSpan >= 2) {
-        BoundedSprintf<char16_t>(span, 32, u" colspan=\"%d\"", {cell.columnSpan});
+    const bool anchor = cell.mergePosition == kMergeAnchor;
+    const int32_t columnSpan = anchor ? lines.columnSpan(column, cell.columnSpan) : 1;
+    const int32_t rowSpan = anchor ? lines.rowSpan(row, cell.rowSpan) : 1;
+    if (columnSpan >= 2) {
+        BoundedSprintf<char16_t>(span, 32, u" colspan=\"%d\"", {columnSpan});
         APPEND(append(span));
     }
-    if (cell.mergePosition == kMergeAnchor && cell.rowSpan >= 2) {
-        BoundedSprintf<char16_t>(span, 32, u" rowspan=\"%d\"", {cell.rowSpan});
+    if (rowSpan >= 2) {
+        BoundedSprintf<char16_t>(span, 32, u" rowspan=\"%d\"", {rowSpan});
         APPEND(append(span));
     }
     APPEND(writeStyleAttribute(cellStyle(o, table, cell)));
@@ -202,6 +251,8 @@ StatusCode WriteInlineStyleTable() {
     const Options o = currentOptions();
     const CellRecord<char16_t>& first = grid.at(0, 0);
     const TableDefaults defaults{first.charColor, first.charHeight, first.backColor};
+    LiveLines lines;
+    if (lines.count(grid) != kOk) return kNoMemory;
 
     Declarations table;
     table.add(u"border-collapse", u"collapse");
@@ -217,11 +268,12 @@ StatusCode WriteInlineStyleTable() {
     // Rows declare Calc's standard vertical alignment, bottom, which the cells inherit.
     const char16_t* rowStart = o.alignV ? u"\r\n<tr style=\"vertical-align:bottom\">" : u"\r\n<tr>";
     for (int32_t row = 0; row < grid.rows; ++row) {
+        if (!lines.rowLives(row)) continue;
         APPEND(append(rowStart));
         for (int32_t column = 0; column < grid.columns; ++column) {
             const CellRecord<char16_t>& cell = grid.at(column, row);
             if (isCoveredByAnchor(cell)) continue;  // covered by an area written at its anchor
-            APPEND(writeCell(o, defaults, cell));
+            APPEND(writeCell(o, defaults, lines, cell, column, row));
         }
         APPEND(append(u"\r\n</tr>"));
         if (row == 0 && grid.rows > 1) ReserveForRows(output(), output().length, grid.rows);

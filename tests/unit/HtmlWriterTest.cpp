@@ -334,6 +334,25 @@ TEST_F(HtmlWriterTest, InlineStyle) {
     }
 }
 
+// HTML's table model wants a cell to begin in every row and column: where merged areas cover a
+// whole row or column, the row is left out and the spans across it count one less.
+TEST_F(HtmlWriterTest, InlineStyleLeavesOutRowsAndColumnsWhereNoCellBegins) {
+    useSettings("[Param]\ninline_style_yn=ON\n");
+    makeGrid(3, 3);
+    setText(0, 0, u"a"), setText(1, 0, u"b"), setText(0, 1, u"c");
+    merge(1, 2, 0, 1);  // column 2 begins nowhere
+    merge(0, 2, 2, 2);  // row 2 holds one cell
+    merge(0, 0, 1, 1);
+    EXPECT_EQ(write(), "<table style=\"border-collapse:collapse;white-space:nowrap\">\r\n<tr>\r\n<td>a</td>\r\n"
+                       "<td rowspan=\"2\">b</td>\r\n</tr>\r\n<tr>\r\n<td>c</td>\r\n</tr>\r\n<tr>\r\n"
+                       "<td colspan=\"2\"></td>\r\n</tr>\r\n</table>");
+    ReleaseCellGrid<char16_t>();
+    makeGrid(3, 2);
+    merge(0, 1, 1, 2);  // rows 1 and 2 as one: row 2 begins nothing
+    EXPECT_EQ(write(), "<table style=\"border-collapse:collapse;white-space:nowrap\">\r\n<tr>\r\n<td></td>\r\n"
+                       "<td></td>\r\n</tr>\r\n<tr>\r\n<td colspan=\"2\"></td>\r\n</tr>\r\n</table>");
+}
+
 TEST_F(HtmlWriterTest, LongCellTextIsWrittenWhole) {
     useSettings("[Param]\nhtmlversion=4\n");
     makeGrid(1, 1);
@@ -345,41 +364,45 @@ TEST_F(HtmlWriterTest, LongCellTextIsWrittenWhole) {
 
 // Every allocation of the writer failed in turn, as exhausted memory and otherwise: the writer
 // returns 101 with the message of its failing step, and nothing leaks.
+// Both the class style and the inline style (whose table of rows and columns is its own).
 TEST_F(HtmlWriterTest, EveryFailedAllocationIsReported) {
-    useSettings("[Param]\nback_color_yn=ON\nfont_underline_yn=ON\n");
-    auto prepare = [&] {
-        makeGrid(3, 2);
-        setText(0, 0, std::u16string(30000, u'&'));
-        grid().at(1, 1).underline = 1;
-        boxes.clear();
-    };
-    prepare();
-    const long before = allocator.allocations();
-    ASSERT_EQ(WriteHtmlTable(), kOk);
-    const long needed = allocator.allocations() - before;
-    ReleaseCellGrid<char16_t>();
-    ASSERT_GE(needed, 5);  // two buffers, two class tables, growth
+    for (const char* style : {"", "inline_style_yn=ON\n"}) {
+        useSettings(std::string("[Param]\nback_color_yn=ON\nfont_underline_yn=ON\n") + style);
+        auto prepare = [&] {
+            makeGrid(3, 2);
+            setText(0, 0, std::u16string(30000, u'&'));
+            grid().at(1, 1).underline = 1;
+            merge(0, 1, 2, 2);
+            boxes.clear();
+        };
+        prepare();
+        const long before = allocator.allocations();
+        ASSERT_EQ(WriteHtmlTable(), kOk);
+        const long needed = allocator.allocations() - before;
+        ReleaseCellGrid<char16_t>();
+        ASSERT_GE(needed, 4) << style;  // two buffers, two class tables or the lines' counts, growth
 
-    for (AllocationFailure kind : {AllocationFailure::exhausted, AllocationFailure::other}) {
-        for (long n = 1; n <= needed; ++n) {
-            prepare();
-            allocator.failNth(n, kind);
-            StatusCode status = WriteHtmlTable();
-            allocator.failNth(0);
-            const std::vector<int> codes = boxes.codes();
-            ReleaseCellGrid<char16_t>();
-            ASSERT_EQ(allocator.liveBlocks(), 0u) << n;
-            // A buffer that cannot be had reports 12 or 13 by the failure's kind; a class table
-            // reports nothing itself (the run shows 12); a buffer that cannot grow reports 13; room
-            // reserved ahead that cannot be had is no failure at all.
-            if (status == kOk) {
-                EXPECT_TRUE(codes.empty()) << n;
-                continue;
-            }
-            EXPECT_EQ(status, kNoMemory) << n;
-            EXPECT_LE(codes.size(), 1u) << n;
-            if (!codes.empty()) {
-                EXPECT_TRUE(codes[0] == 13 || (codes[0] == 12 && kind == AllocationFailure::exhausted)) << n;
+        for (AllocationFailure kind : {AllocationFailure::exhausted, AllocationFailure::other}) {
+            for (long n = 1; n <= needed; ++n) {
+                prepare();
+                allocator.failNth(n, kind);
+                StatusCode status = WriteHtmlTable();
+                allocator.failNth(0);
+                const std::vector<int> codes = boxes.codes();
+                ReleaseCellGrid<char16_t>();
+                ASSERT_EQ(allocator.liveBlocks(), 0u) << n;
+                // A buffer that cannot be had reports 12 or 13 by the failure's kind; a class table
+                // reports nothing itself (the run shows 12); a buffer that cannot grow reports 13; room
+                // reserved ahead that cannot be had is no failure at all.
+                if (status == kOk) {
+                    EXPECT_TRUE(codes.empty()) << n;
+                    continue;
+                }
+                EXPECT_EQ(status, kNoMemory) << n;
+                EXPECT_LE(codes.size(), 1u) << n;
+                if (!codes.empty()) {
+                    EXPECT_TRUE(codes[0] == 13 || (codes[0] == 12 && kind == AllocationFailure::exhausted)) << n;
+                }
             }
         }
     }
