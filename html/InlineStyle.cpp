@@ -105,24 +105,31 @@ void lineValue(const Options& o, int32_t kind, int32_t colour, char16_t (&value)
                              {o.lineWidth ? kind : int32_t(kThinLine), static_cast<const char16_t*>(code)});
 }
 
-void addLines(Declarations& style, const Options& o, const CellRecord<char16_t>& cell) {
+// The four sides of what a cell element shows: a merged area's outline lies in its edge cells
+// (its right line in the last column, its bottom line in the last row).
+struct Outline {
+    int32_t kind[4];
+    int32_t colour[4];
+};
+
+void addLines(Declarations& style, const Options& o, const Outline& cell) {
     if (!o.lines) return;
     bool allSame = true;
     for (int side = kRight; side <= kBottom; ++side)
-        allSame = allSame && cell.border[side] == cell.border[kLeft] &&
-                  (!o.lineColour || cell.borderColor[side] == cell.borderColor[kLeft]);
+        allSame = allSame && cell.kind[side] == cell.kind[kLeft] &&
+                  (!o.lineColour || cell.colour[side] == cell.colour[kLeft]);
     char16_t value[40];
     if (allSame) {
-        if (cell.border[kLeft] == kNoLine) return;
-        lineValue(o, cell.border[kLeft], cell.borderColor[kLeft], value);
+        if (cell.kind[kLeft] == kNoLine) return;
+        lineValue(o, cell.kind[kLeft], cell.colour[kLeft], value);
         style.add(u"border", value);
         return;
     }
     static constexpr const char16_t* kSideProperty[4] = {u"border-left", u"border-right", u"border-top",
                                                          u"border-bottom"};
     for (int side = kLeft; side <= kBottom; ++side) {
-        if (cell.border[side] == kNoLine) continue;
-        lineValue(o, cell.border[side], cell.borderColor[side], value);
+        if (cell.kind[side] == kNoLine) continue;
+        lineValue(o, cell.kind[side], cell.colour[side], value);
         style.add(kSideProperty[side], value);
     }
 }
@@ -144,7 +151,8 @@ const char16_t* cellVerticalAlign(int32_t vertJustify) {
     }
 }
 
-Declarations cellStyle(const Options& o, const TableDefaults& table, const CellRecord<char16_t>& cell) {
+Declarations cellStyle(const Options& o, const TableDefaults& table, const CellRecord<char16_t>& cell,
+                       const Outline& outline) {
     Declarations style;
     if (o.background && cell.backColor != table.backColor) style.addColour(u"background", cell.backColor);
     if (o.fontColour && cell.charColor != table.charColor) style.addColour(u"color", cell.charColor);
@@ -161,7 +169,7 @@ Declarations cellStyle(const Options& o, const TableDefaults& table, const CellR
     if (o.alignV) {
         if (const char16_t* align = cellVerticalAlign(cell.vertJustify)) style.add(u"vertical-align", align);
     }
-    addLines(style, o, cell);
+    addLines(style, o, outline);
     return style;
 }
 
@@ -222,6 +230,20 @@ private:
     int32_t rows_ = 0, columns_ = 0;
 };
 
+Outline outlineOf(const CellRecord<char16_t>& cell, int32_t column, int32_t row) {
+    Outline outline{};
+    for (int side = kLeft; side <= kBottom; ++side) outline.kind[side] = cell.border[side], outline.colour[side] = cell.borderColor[side];
+    if (cell.mergePosition != kMergeAnchor) return outline;
+    const CellGrid<char16_t>& grid = cellGrid<char16_t>();
+    const int32_t lastColumn = column + cell.columnSpan - 1 < grid.columns ? column + cell.columnSpan - 1 : grid.columns - 1;
+    const int32_t lastRow = row + cell.rowSpan - 1 < grid.rows ? row + cell.rowSpan - 1 : grid.rows - 1;
+    const CellRecord<char16_t>& right = grid.at(lastColumn, row);
+    const CellRecord<char16_t>& bottom = grid.at(column, lastRow);
+    outline.kind[kRight] = right.border[kRight], outline.colour[kRight] = right.borderColor[kRight];
+    outline.kind[kBottom] = bottom.border[kBottom], outline.colour[kBottom] = bottom.borderColor[kBottom];
+    return outline;
+}
+
 [[nodiscard]] StatusCode writeCell(const Options& o, const TableDefaults& table, const LiveLines& lines,
                                    const CellRecord<char16_t>& cell, int32_t column, int32_t row) {
     APPEND(append(u"\r\n<td"));
@@ -237,7 +259,7 @@ private:
         BoundedSprintf<char16_t>(span, 32, u" rowspan=\"%d\"", {rowSpan});
         APPEND(append(span));
     }
-    APPEND(writeStyleAttribute(cellStyle(o, table, cell)));
+    APPEND(writeStyleAttribute(cellStyle(o, table, cell, outlineOf(cell, column, row))));
     APPEND(append(u">"));
     APPEND(writeText(cell));
     return append(u"</td>");

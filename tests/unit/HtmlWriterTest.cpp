@@ -324,6 +324,8 @@ TEST_F(HtmlWriterTest, InlineStyle) {
         auto& a = grid().at(0, 0);
         a.bold = 1, a.horiJustify = kHoriCenter, a.vertJustify = kVertTop, a.charColor = 0;
         for (int side = kLeft; side <= kBottom; ++side) a.border[side] = kThinLine;
+        a.border[kRight] = kNoLine;  // the area's right line lies in its last column, as normalised
+        grid().at(1, 0).border[kRight] = kThinLine;
         auto& d = grid().at(0, 1);
         d.backColor = 0xFFFF00, d.charColor = 0xFF0000, d.charHeight = 14, d.italic = 1, d.underline = 1;
         d.strikeout = 1, d.horiJustify = kHoriRight, d.vertJustify = kVertCenter;

@@ -113,8 +113,9 @@ def rgb(colour):
     return "rgb(%d, %d, %d)" % (colour >> 16 & 255, colour >> 8 & 255, colour & 255)
 
 
-def expected_style(cell):
-    """What Chromium must compute for a captured cell, every formatting flag on."""
+def expected_style(cell, outline):
+    """What Chromium must compute for a captured cell whose element shows the lines of outline (its
+    own, or a merged area's: as the sheet shows it), every formatting flag on."""
     decoration = [name for name, on in (("underline", cell["underline"]), ("line-through", cell["strikeout"])) if on]
     want = {"background": rgb(cell["backColor"]), "color": rgb(cell["charColor"]),
             "weight": "700" if cell["bold"] else "400", "style": "italic" if cell["italic"] else "normal",
@@ -122,8 +123,8 @@ def expected_style(cell):
             "align": {2: "center", 3: "right", 4: "justify"}.get(cell["horiJustify"], "start"),
             "valign": {1: "top", 2: "middle"}.get(cell["vertJustify"], "bottom")}
     for n, side in enumerate(("left", "right", "top", "bottom")):
-        kind = cell["border"][n]
-        want[side] = ["%dpx" % kind, "solid" if kind else "none", rgb(cell["borderColor"][n]) if kind else None]
+        kind, colour = outline[n]
+        want[side] = ["%dpx" % kind, "solid" if kind else "none", rgb(colour) if kind else None]
     return want
 
 
@@ -157,7 +158,13 @@ def browser(fragment, grid):
             size = float(shown["size"][:-2]) if shown["size"].endswith("px") else -1
             if abs(size - cell["charHeight"] * 4 / 3) > 0.01:
                 lines.append("%s: font size %s shown, %dpt in the cells" % (where, shown["size"], cell["charHeight"]))
-            for key, want in expected_style(cell).items():
+            # A merged area shows the lines of its edges: the normalised grid keeps its right line in
+            # its last column and its bottom line in its last row.
+            last_row, last_column = r + spans[0] - 1, c + spans[1] - 1
+            edge = lambda row, column, n: (grid["cells"][row * columns + column]["border"][n],
+                                           grid["cells"][row * columns + column]["borderColor"][n])
+            outline = [edge(r, c, 0), edge(r, last_column, 1), edge(r, c, 2), edge(last_row, c, 3)]
+            for key, want in expected_style(cell, outline).items():
                 got = shown[key]
                 if key in ("left", "right", "top", "bottom") and want[2] is None:
                     got = got[:2]
