@@ -222,8 +222,9 @@ public:
     }
 
 private:
+    // A span below 1 (an area whose rectangle a faulty capture left backwards) counts nothing.
     static int32_t within(const int32_t* before, int32_t lines, int32_t first, int32_t span) {
-        const int32_t last = first + span < lines ? first + span : lines;
+        const int32_t last = span < 1 ? first : int64_t(first) + span < lines ? first + span : lines;
         return before[last] - before[first];
     }
     int32_t* before_ = nullptr;
@@ -234,9 +235,15 @@ Outline outlineOf(const CellRecord<char16_t>& cell, int32_t column, int32_t row)
     Outline outline{};
     for (int side = kLeft; side <= kBottom; ++side) outline.kind[side] = cell.border[side], outline.colour[side] = cell.borderColor[side];
     if (cell.mergePosition != kMergeAnchor) return outline;
+    // The area's last column and row, inside the grid (and never before the cell, for an area
+    // that a faulty capture left backwards).
     const CellGrid<char16_t>& grid = cellGrid<char16_t>();
-    const int32_t lastColumn = column + cell.columnSpan - 1 < grid.columns ? column + cell.columnSpan - 1 : grid.columns - 1;
-    const int32_t lastRow = row + cell.rowSpan - 1 < grid.rows ? row + cell.rowSpan - 1 : grid.rows - 1;
+    auto lastOf = [](int32_t first, int32_t span, int32_t lines) {
+        const int64_t last = int64_t(first) + (span > 1 ? span : 1) - 1;
+        return last < lines ? int32_t(last) : lines - 1;
+    };
+    const int32_t lastColumn = lastOf(column, cell.columnSpan, grid.columns);
+    const int32_t lastRow = lastOf(row, cell.rowSpan, grid.rows);
     const CellRecord<char16_t>& right = grid.at(lastColumn, row);
     const CellRecord<char16_t>& bottom = grid.at(column, lastRow);
     outline.kind[kRight] = right.border[kRight], outline.colour[kRight] = right.borderColor[kRight];
