@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t value = input.integer();
     const uint8_t switches = input.byte();
     const grid::TemplateValue kind = switches & 1 ? grid::kColourValue : grid::kIntegerValue;
-    static grid::FakeSettingsFile files;  // the lead bytes of code page 932, or none
+    grid::FakeSettingsFile files;  // the lead bytes of code page 932, or none; installed while it lives
     files.doubleByteLocale = switches & 2;
     grid::loadLeadBytes();
     const std::string text = input.text<char>(100);

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // entries alone keep their meaning.
     const uint8_t first = input.byte();
     const int count = first % 6;
-    static grid::FakeSettingsFile files;
+    grid::FakeSettingsFile files;  // installed while it lives
     files.doubleByteLocale = (first / 6) & 1;
     grid::loadLeadBytes();
     settings.escape_chars[0] = 0;
