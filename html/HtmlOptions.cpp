@@ -28,4 +28,12 @@ void readHtmlOptions(const char16_t* path, Settings<char16_t>& s) {
     for (const Key& key : keys) readSettingsString(path, u"Param", key.name, key.defaultValue, s.*key.value);
 }
 
+HtmlFlags currentHtmlFlags() {
+    const Settings<char16_t>& s = settings<char16_t>();
+    return {htmlFiveMode(),         flagIsOn(s.line_width_yn),  flagIsOn(s.line_color_yn),
+            flagIsOn(s.back_color_yn), flagIsOn(s.font_color_yn), flagIsOn(s.font_size_yn),
+            flagIsOn(s.font_bold_yn),  flagIsOn(s.font_underline_yn), flagIsOn(s.font_italic_yn),
+            flagIsOn(s.font_strikethrough_yn), flagIsOn(s.cell_posh_yn), flagIsOn(s.cell_posv_yn)};
+}
+
 }  // namespace grid

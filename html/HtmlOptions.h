@@ -7,4 +7,11 @@ namespace grid {
 
 void readHtmlOptions(const char16_t* path, Settings<char16_t>& settings);
 
+// The style and the flags as the writers use them, read once per table.
+struct HtmlFlags {
+    bool html5, lineWidth, lineColour, background, fontColour, fontSize, bold, underline, italic, strike, alignH,
+        alignV;
+};
+HtmlFlags currentHtmlFlags();
+
 }  // namespace grid

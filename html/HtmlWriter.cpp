@@ -2,6 +2,7 @@
 
 #include "core/CellGrid.h"
 #include "core/Settings.h"
+#include "html/HtmlOptions.h"
 #include "html/HtmlText.h"
 #include "html/InlineStyle.h"
 #include "html/StyleClasses.h"
@@ -44,21 +45,7 @@ const char16_t* verticalAlignment(int32_t vertJustify) {
     }
 }
 
-// The flags of the settings, read once per table.
-struct Options {
-    bool html5, lineWidth, lineColour, background, fontColour, fontSize, bold, underline, italic, strike, alignH,
-        alignV;
-};
-
-Options currentOptions() {
-    const Settings<char16_t>& s = settings<char16_t>();
-    return {htmlFiveMode(),         flagIsOn(s.line_width_yn),  flagIsOn(s.line_color_yn),
-            flagIsOn(s.back_color_yn), flagIsOn(s.font_color_yn), flagIsOn(s.font_size_yn),
-            flagIsOn(s.font_bold_yn),  flagIsOn(s.font_underline_yn), flagIsOn(s.font_italic_yn),
-            flagIsOn(s.font_strikethrough_yn), flagIsOn(s.cell_posh_yn), flagIsOn(s.cell_posv_yn)};
-}
-
-[[nodiscard]] StatusCode writeCell(const Options& o, const CellRecord<char16_t>& cell) {
+[[nodiscard]] StatusCode writeCell(const HtmlFlags& o, const CellRecord<char16_t>& cell) {
     const StyleClassState& classes = styleClasses();
     APPEND(append(u"\r\n<TD"));
     if (cell.mergePosition == kMergeAnchor && cell.columnSpan >= 2) APPEND(appendFormatted(u" COLSPAN=%d", cell.columnSpan));
@@ -135,7 +122,7 @@ StatusCode WriteHtmlTable() {
     if (InitWriterBuffers<char16_t>(kBufferCapacity) != kOk) return kNoMemory;
     if (flagIsOn(s.inline_style_yn)) return WriteInlineStyleTable();
 
-    const Options o = currentOptions();
+    const HtmlFlags o = currentHtmlFlags();
     const CellRecord<char16_t>& first = grid.at(0, 0);
     if (s.table_posh[0] != 0) {
         APPEND(append(u"<"));

@@ -3,6 +3,7 @@
 #include "core/Allocation.h"
 #include "core/CellGrid.h"
 #include "core/Settings.h"
+#include "html/HtmlOptions.h"
 #include "html/HtmlText.h"
 
 namespace grid {
@@ -53,23 +54,6 @@ private:
     return append(u"\"");
 }
 
-// The flags of the settings, read once per table.
-struct Options {
-    bool lines, lineWidth, lineColour, background, fontColour, fontSize, bold, underline, italic, strike, alignH,
-        alignV;
-};
-
-Options currentOptions() {
-    const Settings<char16_t>& s = settings<char16_t>();
-    const bool lineWidth = flagIsOn(s.line_width_yn), lineColour = flagIsOn(s.line_color_yn);
-    return {lineWidth || lineColour,       lineWidth,
-            lineColour,                    flagIsOn(s.back_color_yn),
-            flagIsOn(s.font_color_yn),     flagIsOn(s.font_size_yn),
-            flagIsOn(s.font_bold_yn),      flagIsOn(s.font_underline_yn),
-            flagIsOn(s.font_italic_yn),    flagIsOn(s.font_strikethrough_yn),
-            flagIsOn(s.cell_posh_yn),      flagIsOn(s.cell_posv_yn)};
-}
-
 // What the table declares for every cell: the first cell's text colour and size (inherited by
 // every cell) and background (seen through every cell that has none of its own). A cell
 // declares only what differs.
@@ -98,7 +82,7 @@ void addTablePosition(Declarations& table, const char16_t* position) {
 
 // One side's line: its width (thin 1px, thick 2px; 1px when widths are off) and its colour
 // (left to the text colour when colours are off).
-void lineValue(const Options& o, int32_t kind, int32_t colour, char16_t (&value)[40]) {
+void lineValue(const HtmlFlags& o, int32_t kind, int32_t colour, char16_t (&value)[40]) {
     char16_t code[8];
     FormatColourCode(colour, code);
     BoundedSprintf<char16_t>(value, 40, o.lineColour ? u"%dpx solid %s" : u"%dpx solid",
@@ -112,8 +96,8 @@ struct Outline {
     int32_t colour[4];
 };
 
-void addLines(Declarations& style, const Options& o, const Outline& cell) {
-    if (!o.lines) return;
+void addLines(Declarations& style, const HtmlFlags& o, const Outline& cell) {
+    if (!o.lineWidth && !o.lineColour) return;  // a line shows when either line flag is on
     bool allSame = true;
     for (int side = kRight; side <= kBottom; ++side)
         allSame = allSame && cell.kind[side] == cell.kind[kLeft] &&
@@ -151,7 +135,7 @@ const char16_t* cellVerticalAlign(int32_t vertJustify) {
     }
 }
 
-Declarations cellStyle(const Options& o, const TableDefaults& table, const CellRecord<char16_t>& cell,
+Declarations cellStyle(const HtmlFlags& o, const TableDefaults& table, const CellRecord<char16_t>& cell,
                        const Outline& outline) {
     Declarations style;
     if (o.background && cell.backColor != table.backColor) style.addColour(u"background", cell.backColor);
@@ -251,7 +235,7 @@ Outline outlineOf(const CellRecord<char16_t>& cell, int32_t column, int32_t row)
     return outline;
 }
 
-[[nodiscard]] StatusCode writeCell(const Options& o, const TableDefaults& table, const LiveLines& lines,
+[[nodiscard]] StatusCode writeCell(const HtmlFlags& o, const TableDefaults& table, const LiveLines& lines,
                                    const CellRecord<char16_t>& cell, int32_t column, int32_t row) {
     APPEND(append(u"\r\n<td"));
     char16_t span[32];
@@ -277,7 +261,7 @@ Outline outlineOf(const CellRecord<char16_t>& cell, int32_t column, int32_t row)
 StatusCode WriteInlineStyleTable() {
     CellGrid<char16_t>& grid = cellGrid<char16_t>();
     const Settings<char16_t>& s = settings<char16_t>();
-    const Options o = currentOptions();
+    const HtmlFlags o = currentHtmlFlags();
     const CellRecord<char16_t>& first = grid.at(0, 0);
     const TableDefaults defaults{first.charColor, first.charHeight, first.backColor};
     LiveLines lines;
