@@ -65,6 +65,38 @@ calc workbook "$book" || { echo "e2e-calc: the test workbook could not be made";
 source "$root/tests/e2e/linux/dialogs.sh"
 passed=0
 failed=0
+# tally NAME OK: counts and prints a case's outcome (OK 1 for passed).
+tally() {
+    if [ "$2" -eq 1 ]; then passed=$((passed + 1)); echo "e2e-calc: $1 ok"
+    else failed=$((failed + 1)); echo "e2e-calc: $1 FAILED"; fi
+}
+# judged LOG COMMAND...: the command's output into LOG, shown indented when it fails; its status.
+judged() {
+    local log=$1
+    shift
+    "$@" > "$log" 2>&1 && return 0
+    sed 's/^/    /' "$log" | head -40
+    return 1
+}
+
+# run_program DIR PROGRAM KEYS DIALOGS [ENV...]: PROGRAM run from DIR (with the test office's
+# profile, then ENV), its dialogs answered with KEYS and checked against DIALOGS (dialogs.sh), the
+# clipboard afterwards in DIR/clipboard. False after reporting any fault.
+run_program() {
+    local dir=$1 program=$2 keys=$3 dialogs=$4 ok=1
+    shift 4
+    caption=${program^}  # the program whose dialogs answer looks for (dialogs.sh)
+    env UserInstallation="$profile" LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$@" \
+        "$dir/$program" > "$dir/output.log" 2>&1 &
+    local pid=$!
+    started+=("$pid")
+    for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
+    wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
+    wait "$pid" 2>/dev/null
+    check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
+    timeout 5 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
+    [ "$ok" -eq 1 ]
+}
 
 # case NAME PROGRAM SETTINGS COPY KEYS [ENV...]: SETTINGS is the text of the settings file or
 # "file:PATH" for a file of the repository; COPY is a range of the workbook or "text:TEXT"
@@ -95,15 +127,7 @@ case_() {
         *) copy_cells "$book" "$copy" || { ok=0; echo "    the cells were not copied"; } ;;
     esac
     timeout 5 xclip -selection clipboard -o > "$dir/before" 2>/dev/null
-    env UserInstallation="$profile" LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$@" \
-        "$dir/$program" > "$dir/output.log" 2>&1 &
-    local pid=$!
-    started+=("$pid")
-    for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
-    wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
-    wait "$pid" 2>/dev/null
-    check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
-    timeout 5 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
+    run_program "$dir" "$program" "$keys" "$dialogs" "$@" || ok=0
     if [ "${name%-unchanged}" = "$name" ] && [ "${copy#text:}" = "$copy" ]; then
         # The markup that the copied cells give, by their facts, with the case's settings.
         if facts grid "$copy" > "$dir/grid.json" \
@@ -136,13 +160,7 @@ case_() {
         echo "    the clipboard differs from expected/$name:"
         diff "$expected/$name" "$dir/clipboard" | head -40 | sed 's/^/    /'
     fi
-    if [ "$ok" -eq 1 ]; then
-        passed=$((passed + 1))
-        echo "e2e-calc: $name ok"
-    else
-        failed=$((failed + 1))
-        echo "e2e-calc: $name FAILED"
-    fi
+    tally "$name" "$ok"
 }
 
 every_flag='line_color_yn=ON\nline_width_yn=ON\nback_color_yn=ON\nfont_color_yn=ON\nfont_size_yn=ON\nfont_bold_yn=ON\nfont_underline_yn=ON\nfont_italic_yn=ON\nfont_strikethrough_yn=ON\ncell_posh_yn=ON\ncell_posv_yn=ON\n'
@@ -258,17 +276,10 @@ done
 # private MediaWiki is installed once per run into the work folder.
 export WIKIJUDGE_WORK="$work/wikijudge"
 wikijudge() { /usr/bin/python3 "$root/tests/e2e/linux/wikijudge.py" "$@"; }
-tally() {
-    if [ "$2" -eq 1 ]; then passed=$((passed + 1)); echo "e2e-calc: $1 ok"
-    else failed=$((failed + 1)); echo "e2e-calc: $1 FAILED"; fi
-}
 # The judge itself first: good markup by hand is judged the same as the cells, broken markup not.
-if wikijudge selftest > "$work/wikijudge-selftest.log" 2>&1; then
-    tally wikijudge-selftest 1
-else
-    sed 's/^/    /' "$work/wikijudge-selftest.log" | head -40
-    tally wikijudge-selftest 0
-fi
+ok=1
+judged "$work/wikijudge-selftest.log" wikijudge selftest || ok=0
+tally wikijudge-selftest "$ok"
 
 # convert_copy DIR PROGRAM SETTINGS BOOK RANGE KEYS DIALOGS: RANGE of BOOK copied in Calc, PROGRAM
 # run from DIR with the settings file SETTINGS beside it, its dialogs answered with KEYS and
@@ -276,20 +287,11 @@ fi
 # reporting any fault.
 convert_copy() {
     local dir=$1 program=$2 settings=$3 book=$4 range=$5 keys=$6 dialogs=$7 ok=1
-    caption=${program^}  # the program whose dialogs answer looks for (dialogs.sh)
     mkdir -p "$dir"
     cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
     cp "$settings" "$dir/${program^}.ini"
     copy_cells "$book" "$range" || { ok=0; echo "    the cells were not copied"; }
-    env UserInstallation="$profile" LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" \
-        "$dir/$program" > "$dir/output.log" 2>&1 &
-    local pid=$!
-    started+=("$pid")
-    for key in $keys; do answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }; done
-    wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
-    wait "$pid" 2>/dev/null
-    check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
-    timeout 5 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
+    run_program "$dir" "$program" "$keys" "$dialogs" || ok=0
     [ "$ok" -eq 1 ]
 }
 
@@ -304,10 +306,7 @@ engine_case() {
     convert_copy "$dir" gridquill "$root/examples/gridquill/$sample/Gridquill.ini" "$book" "$range" "$keys" \
         "$dialogs" || ok=0
     facts grid "$range" > "$dir/grid.json" || { ok=0; echo "    the cells' facts could not be read"; }
-    if ! wikijudge judge "$engine" "$dir/clipboard" "$dir/grid.json" "$capabilities" > "$dir/judged" 2>&1; then
-        ok=0
-        sed 's/^/    /' "$dir/judged" | head -20
-    fi
+    judged "$dir/judged" wikijudge judge "$engine" "$dir/clipboard" "$dir/grid.json" "$capabilities" || ok=0
     tally "$name" "$ok"
 }
 # Each sample with its engine and what its syntax carries (see wikijudge.py). PukiWiki has no
@@ -353,33 +352,25 @@ for entry in "A1:D4 Return" "A6:F7 Return Return" "A10:E14 Return" "C1:D2 Return
     else dialogs=$(printf '%s\n%s' "$weave | OK,Cancel | progress | $borders_question" "$weave | OK | progress | $done_message"); fi
     convert_copy "$dir" gridweave "$work/inline.ini" "$book" "$range" "$keys" "$dialogs" || ok=0
     facts grid "$range" > "$dir/grid.json" || { ok=0; echo "    the cells' facts could not be read"; }
-    if ! htmljudge browser "$dir/clipboard" "$dir/grid.json" > "$dir/judged" 2>&1; then
-        ok=0
-        sed 's/^/    /' "$dir/judged" | head -20
-    fi
+    judged "$dir/judged" htmljudge browser "$dir/clipboard" "$dir/grid.json" || ok=0
     inline_tables+=("$dir/clipboard")
     tally "$name" "$ok"
 done
-sample_ok=1
-calc sample "$work/sample-workbook.ods" || { sample_ok=0; echo "    the sample workbook could not be made"; }
+ok=1
+calc sample "$work/sample-workbook.ods" || { ok=0; echo "    the sample workbook could not be made"; }
 convert_copy "$work/inline-sample" gridweave "$work/inline.ini" "$work/sample-workbook.ods" A1:D6 Return \
-    "$weave | OK | progress | $done_message" || { sample_ok=0; echo "    the sample workbook's range was not converted"; }
+    "$weave | OK | progress | $done_message" || { ok=0; echo "    the sample workbook's range was not converted"; }
 inline_tables+=("$work/inline-sample/clipboard")
-if [ "$sample_ok" -eq 1 ] && htmljudge validate "${inline_tables[@]}" > "$work/inline-validated" 2>&1; then
-    tally inline-validated 1
-else
-    sed 's/^/    /' "$work/inline-validated" | head -20
-    tally inline-validated 0
-fi
+[ "$ok" -eq 1 ] && judged "$work/inline-validated" htmljudge validate "${inline_tables[@]}" || ok=0
+tally inline-validated "$ok"
 
 # The running test office took every later request over: no office of the programs' own is left.
 if pgrep -f -- "$programs_office" >/dev/null; then
-    failed=$((failed + 1))
-    echo "e2e-calc: reuse of the running office FAILED (the programs started one)"
+    echo "    the programs started an office of their own"
     end_started_office
+    tally "running office reused" 0
 else
-    passed=$((passed + 1))
-    echo "e2e-calc: running office reused ok"
+    tally "running office reused" 1
 fi
 
 echo "e2e-calc: $passed passed, $failed failed"
