@@ -20,6 +20,8 @@ import signal
 import subprocess
 import sys
 
+from wikijudge import layout
+
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
 VNU = os.path.join(ROOT, "build", "npm", "node_modules", "vnu-jar", "build", "dist", "vnu.jar")
 RENDER_GRID = os.path.join(ROOT, "build", "linux", "tools", "render-grid")
@@ -33,7 +35,7 @@ const cells = [];
 for (const td of document.querySelectorAll("td")) {
   const s = getComputedStyle(td), table = getComputedStyle(td.closest("table"));
   const side = n => [s["border" + n + "Width"], s["border" + n + "Style"], s["border" + n + "Color"]];
-  cells.push({text: td.innerText, colspan: td.colSpan, rowspan: td.rowSpan,
+  cells.push({row: td.parentElement.rowIndex, text: td.innerText, colspan: td.colSpan, rowspan: td.rowSpan,
     background: s.backgroundColor === "rgba(0, 0, 0, 0)" ? table.backgroundColor : s.backgroundColor,
     color: s.color, size: s.fontSize, weight: s.fontWeight, style: s.fontStyle,
     decoration: s.textDecorationLine, align: s.textAlign, valign: s.verticalAlign,
@@ -91,24 +93,6 @@ def validate(fragments):
     return lines, len(documents)
 
 
-def layout(cells, grid):
-    """The cells by the row and column where each starts, by the table model of HTML."""
-    taken, placed, at = set(), {}, 0
-    for r in range(grid["rows"]):
-        c = 0
-        while at < len(cells) and c < grid["columns"]:
-            while (r, c) in taken:
-                c += 1
-            if c >= grid["columns"]:
-                break
-            cell = cells[at]
-            at += 1
-            placed[(r, c)] = cell
-            taken.update((r + dr, c + dc) for dr in range(cell["rowspan"]) for dc in range(cell["colspan"]))
-            c += cell["colspan"]
-    return placed
-
-
 def rgb(colour):
     return "rgb(%d, %d, %d)" % (colour >> 16 & 255, colour >> 8 & 255, colour & 255)
 
@@ -137,7 +121,11 @@ def browser(fragment, grid):
     found = re.search(r'<pre id="computed">(.*?)</pre>', dom, re.S)
     if not found:
         return ["Chromium showed no computed styles"]
-    placed = layout(json.loads(html.unescape(found.group(1))), grid)
+    rows = []
+    for cell in json.loads(html.unescape(found.group(1))):
+        rows += [[] for _ in range(cell["row"] + 1 - len(rows))]
+        rows[cell["row"]].append(cell)
+    placed = layout(rows)
     lines = []
     columns = grid["columns"]
     for r in range(grid["rows"]):
