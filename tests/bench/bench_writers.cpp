@@ -15,6 +15,13 @@
 
 namespace {
 
+// 100 x 10, 1,000 x 100 and 2,000 x 100 cells, without and then with the benchmark's third argument.
+void threeSizesEachWay(benchmark::internal::Benchmark* benchmark) {
+    for (int64_t third : {0, 1})
+        for (const auto& [rows, columns] : {std::pair<int64_t, int64_t>{100, 10}, {1000, 100}, {2000, 100}})
+            benchmark->Args({rows, columns, third});
+}
+
 using namespace grid;
 
 void everyHtmlOption() {
@@ -71,12 +78,7 @@ void WriteHtmlTableEveryOption(benchmark::State& state) {
 // rows, columns, one colour per cell
 BENCHMARK(WriteHtmlTableEveryOption)
     ->ArgNames({"rows", "columns", "distinct"})
-    ->Args({100, 10, 0})
-    ->Args({1000, 100, 0})
-    ->Args({2000, 100, 0})
-    ->Args({100, 10, 1})
-    ->Args({1000, 100, 1})
-    ->Args({2000, 100, 1})
+    ->Apply(threeSizesEachWay)
     ->Unit(benchmark::kMillisecond);
 
 // Every template set, five substitution entries (one wrapping "all" entry among them).
@@ -164,12 +166,7 @@ void WriteWikiTableEveryTemplate(benchmark::State& state) {
 }
 BENCHMARK(WriteWikiTableEveryTemplate)
     ->ArgNames({"rows", "columns", "structure"})
-    ->Args({100, 10, 0})
-    ->Args({1000, 100, 0})
-    ->Args({2000, 100, 0})
-    ->Args({100, 10, 1})
-    ->Args({1000, 100, 1})
-    ->Args({2000, 100, 1})
+    ->Apply(threeSizesEachWay)
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace
