@@ -71,7 +71,7 @@ inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }
 
 enum VARENUM : VARTYPE {
     VT_EMPTY = 0, VT_NULL = 1, VT_I2 = 2, VT_I4 = 3, VT_R4 = 4, VT_R8 = 5, VT_BSTR = 8, VT_DISPATCH = 9,
-    VT_ERROR = 10, VT_BOOL = 11, VT_VARIANT = 12, VT_UNKNOWN = 13, VT_UI1 = 17, VT_ARRAY = 0x2000,
+    VT_ERROR = 10, VT_BOOL = 11, VT_VARIANT = 12, VT_UNKNOWN = 13, VT_UI1 = 17, VT_ARRAY = 0x2000, VT_BYREF = 0x4000,
 };
 inline constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 inline constexpr VARIANT_BOOL VARIANT_FALSE = 0;
@@ -118,6 +118,7 @@ struct VARIANT {
         IUnknown* punkVal;
         IDispatch* pdispVal;
         SAFEARRAY* parray;
+        VARIANT* pvarVal;  // VT_BYREF | VT_VARIANT: the caller's VARIANT, which a call may fill
     };
 };
 using VARIANTARG = VARIANT;

@@ -67,7 +67,9 @@ void VariantInit(VARIANT* value) {
 
 HRESULT VariantClear(VARIANT* value) {
     if (!value) return E_INVALIDARG;
-    if (value->vt & VT_ARRAY) {
+    if (value->vt & VT_BYREF) {
+        // A reference to a value of someone else's: nothing of it is this VARIANT's to free.
+    } else if (value->vt & VT_ARRAY) {
         SafeArrayDestroy(value->parray);
     } else if (value->vt == VT_BSTR) {
         SysFreeString(value->bstrVal);

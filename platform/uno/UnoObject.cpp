@@ -9,6 +9,7 @@
 #include <com/sun/star/beans/XExactName.hpp>
 #include <com/sun/star/beans/XMaterialHolder.hpp>
 #include <com/sun/star/lang/IllegalArgumentException.hpp>
+#include <com/sun/star/reflection/ParamMode.hpp>
 #include <com/sun/star/reflection/XIdlClass.hpp>
 #include <com/sun/star/reflection/theCoreReflection.hpp>
 #include <com/sun/star/script/CannotConvertException.hpp>
@@ -210,14 +211,32 @@ private:
                 if (params.cArgs != UINT(n)) return DISP_E_BADPARAMCOUNT;
                 Sequence<Any> arguments(n);
                 Any* argument = arguments.getArray();
-                // The last argument comes first in a DISPPARAMS.
+                // The last argument comes first in a DISPPARAMS. An out or in-out parameter takes a
+                // reference to the caller's VARIANT (VT_BYREF | VT_VARIANT), as the Windows bridge
+                // wants it, and gets the member's value for it there.
                 for (sal_Int32 i = 0; i < n; ++i) {
-                    HRESULT converted = variantToAny(params.rgvarg[n - 1 - i], info.aParamTypes[i], argument[i]);
+                    const VARIANT& given = params.rgvarg[n - 1 - i];
+                    const bool byReference = given.vt == (VT_BYREF | VT_VARIANT) && given.pvarVal;
+                    const css::reflection::ParamMode mode = i < info.aParamModes.getLength()
+                                                                ? info.aParamModes[i]
+                                                                : css::reflection::ParamMode_IN;
+                    if (mode != css::reflection::ParamMode_IN && !byReference) return DISP_E_TYPEMISMATCH;
+                    if (mode == css::reflection::ParamMode_OUT) continue;
+                    HRESULT converted =
+                        variantToAny(byReference ? *given.pvarVal : given, info.aParamTypes[i], argument[i]);
                     if (FAILED(converted)) return converted;
                 }
                 Sequence<sal_Int16> outIndices;
                 Sequence<Any> outValues;
                 value = invocation_->invoke(info.aName, arguments, outIndices, outValues);
+                for (sal_Int32 k = 0; k < outIndices.getLength() && k < outValues.getLength(); ++k) {
+                    const sal_Int32 i = outIndices[k];
+                    if (i < 0 || i >= n) continue;
+                    VARIANT* target = params.rgvarg[n - 1 - i].pvarVal;
+                    VariantClear(target);
+                    HRESULT converted = anyToVariant(wrapping_, outValues[k], *target);
+                    if (FAILED(converted)) return converted;
+                }
             } else if ((flags & DISPATCH_PROPERTYGET) && !isMethod) {
                 if (params.cArgs != 0) return DISP_E_BADPARAMCOUNT;
                 value = invocation_->getValue(info.aName);
@@ -335,16 +354,12 @@ HRESULT sequenceToVariant(const UnoWrapping& wrapping, const Any& value, VARIANT
     const uno_Sequence* sequence = *static_cast<uno_Sequence* const*>(value.getValue());
     SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, ULONG(sequence->nElements));
     if (!array) return E_OUTOFMEMORY;
+    // Each element is converted in its place in the new array, which then owns what it holds (a
+    // string, an object, an array of its own).
+    auto* elements = static_cast<VARIANT*>(array->pvData);
     for (sal_Int32 i = 0; i < sequence->nElements; ++i) {
         const Any element(sequence->elements + size_t(i) * size_t(elementSize), elementType);
-        VARIANT converted;
-        VariantInit(&converted);
-        HRESULT result = anyToVariant(wrapping, element, converted);
-        if (SUCCEEDED(result)) {
-            LONG index = i;
-            result = SafeArrayPutElement(array, &index, &converted);
-        }
-        VariantClear(&converted);
+        const HRESULT result = anyToVariant(wrapping, element, elements[i]);
         if (FAILED(result)) {
             SafeArrayDestroy(array);
             return result;
