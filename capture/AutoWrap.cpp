@@ -44,29 +44,22 @@ void resetCalcSession() {
         VariantInit(value);
 }
 
-template <class Ch>
-StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
-                    std::initializer_list<VARIANT> arguments) {
-    if (!object) {
-        messageBoxPort().show(mainWindow, "NULL IDispatch passed to AutoWrap()", "Error", kErrorBox);
-        return failAndRelease<Ch>();
-    }
-    const std::string member = utf16ToUtf8(reinterpret_cast<const char16_t*>(name));
-    DISPID id = 0;
+namespace {
+
+// Where a call by name stopped.
+enum class CallStep { done, lookup, argumentArray, invoke };
+
+// Looks the member up and calls it; every HRESULT goes to resultCode, the member's number to id.
+CallStep callByName(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
+                    std::initializer_list<VARIANT> arguments, DISPID& id) {
+    id = 0;
     LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
     resultCode = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(resultCode)) {
-        if (member == "Columns") return kColumnsMissing;
-        char text[200];
-        std::snprintf(text, sizeof text, "IDispatch::GetIDsOfNames(\"%s\") failed w/err0x%08lx", member.c_str(),
-                      static_cast<unsigned long>(static_cast<uint32_t>(resultCode)));
-        messageBoxPort().show(mainWindow, text, "AutoWrap()", kErrorBox);
-        return failAndRelease<Ch>();
-    }
+    if (FAILED(resultCode)) return CallStep::lookup;
 
     AllocationFailure failure = AllocationFailure::none;
     auto* values = static_cast<VARIANT*>(allocateArray(arguments.size() + 1, sizeof(VARIANT), failure));
-    if (!values) return failAndRelease<Ch>();
+    if (!values) return CallStep::argumentArray;
     size_t n = 0;
     for (const VARIANT& argument : arguments) values[n++] = argument;  // shallow: the caller keeps ownership
 
@@ -79,15 +72,50 @@ StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatc
     resultCode = object->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, static_cast<WORD>(callType), &parameters, result,
                                 nullptr, nullptr);
     releaseArray(values);
-    if (FAILED(resultCode)) {
-        char text[200];
-        std::snprintf(text, sizeof text, "IDispatch::Invoke(\"%s\"=%08lx) failed w/err 0x%08lx", member.c_str(),
-                      static_cast<unsigned long>(static_cast<uint32_t>(id)),
-                      static_cast<unsigned long>(static_cast<uint32_t>(resultCode)));
-        messageBoxPort().show(mainWindow, text, "AutoWrap()", kErrorBox);
+    return FAILED(resultCode) ? CallStep::invoke : CallStep::done;
+}
+
+}  // namespace
+
+template <class Ch>
+StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
+                    std::initializer_list<VARIANT> arguments) {
+    if (!object) {
+        messageBoxPort().show(mainWindow, "NULL IDispatch passed to AutoWrap()", "Error", kErrorBox);
         return failAndRelease<Ch>();
     }
-    return kOk;
+    const std::string member = utf16ToUtf8(reinterpret_cast<const char16_t*>(name));
+    DISPID id = 0;
+    switch (callByName(resultCode, callType, result, object, name, arguments, id)) {
+        case CallStep::done: return kOk;
+        case CallStep::lookup: {
+            if (member == "Columns") return kColumnsMissing;
+            char text[200];
+            std::snprintf(text, sizeof text, "IDispatch::GetIDsOfNames(\"%s\") failed w/err0x%08lx", member.c_str(),
+                          static_cast<unsigned long>(static_cast<uint32_t>(resultCode)));
+            messageBoxPort().show(mainWindow, text, "AutoWrap()", kErrorBox);
+            return failAndRelease<Ch>();
+        }
+        case CallStep::argumentArray: return failAndRelease<Ch>();
+        case CallStep::invoke: break;
+    }
+    char text[200];
+    std::snprintf(text, sizeof text, "IDispatch::Invoke(\"%s\"=%08lx) failed w/err 0x%08lx", member.c_str(),
+                  static_cast<unsigned long>(static_cast<uint32_t>(id)),
+                  static_cast<unsigned long>(static_cast<uint32_t>(resultCode)));
+    messageBoxPort().show(mainWindow, text, "AutoWrap()", kErrorBox);
+    return failAndRelease<Ch>();
+}
+
+HRESULT AutoCallQuietly(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
+                        std::initializer_list<VARIANT> arguments) {
+    if (!object) return E_POINTER;
+    DISPID id = 0;
+    switch (callByName(resultCode, callType, result, object, name, arguments, id)) {
+        case CallStep::done: return S_OK;
+        case CallStep::argumentArray: return E_OUTOFMEMORY;
+        default: return resultCode;
+    }
 }
 
 template <class Ch>

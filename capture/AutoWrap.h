@@ -50,6 +50,12 @@ template <class Ch>
 [[nodiscard]] StatusCode AutoWrap(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object, const OLECHAR* name,
                     std::initializer_list<VARIANT> arguments = {});
 
+// The same call without the failure policy, for requests whose failure the caller works around:
+// nothing is shown or released; the call's HRESULT (also in resultCode), E_POINTER without an
+// object, E_OUTOFMEMORY when the arguments could not be passed.
+[[nodiscard]] HRESULT AutoCallQuietly(HRESULT& resultCode, int callType, VARIANT* result, IDispatch* object,
+                                      const OLECHAR* name, std::initializer_list<VARIANT> arguments = {});
+
 // Closes the document first when closeDocument is 1 (and one exists), clears every value held and
 // leaves COM. 0, or 109 when the close failed (everything released all the same).
 template <class Ch> [[nodiscard]] StatusCode ReleaseAutomation(int32_t closeDocument);

@@ -3,12 +3,15 @@
 #include <cstring>
 
 #include "capture/AutoWrap.h"
+#include "capture/CellValues.h"
+#include "capture/FastCapture.h"
 #include "capture/ScopedCom.h"
 #include "core/Allocation.h"
 #include "core/CellGrid.h"
 #include "core/Messages.h"
 #include "core/RunState.h"
 #include "platform/Automation.h"
+#include "core/Settings.h"
 #include "platform/SettingsFile.h"
 #include "platform/Window.h"
 #include "clipboard/PlainText.h"
@@ -23,36 +26,6 @@ namespace {
         StatusCode status_ = (step);     \
         if (status_ != kOk) return status_; \
     } while (0)
-
-// Values as the bridge hands them over, whatever their width.
-int32_t integerOf(const VARIANT& value) {
-    switch (value.vt) {
-        case VT_I4: return value.lVal;
-        case VT_I2: return value.iVal;
-        case VT_UI1: return value.bVal;
-        case VT_BOOL: return value.boolVal ? 1 : 0;
-        case VT_R4: return static_cast<int32_t>(value.fltVal);
-        case VT_R8: return static_cast<int32_t>(value.dblVal);
-        default: return 0;
-    }
-}
-
-float floatOf(const VARIANT& value) {
-    switch (value.vt) {
-        case VT_R4: return value.fltVal;
-        case VT_R8: return static_cast<float>(value.dblVal);
-        default: return static_cast<float>(integerOf(value));
-    }
-}
-
-// The capture ends early: the document is closed, the session and the grid released. What the close
-// gives is of no more use: one that failed has shown its message and released everything, and the
-// capture fails either way.
-template <class Ch>
-void abandonCapture() {
-    (void)ReleaseAutomation<Ch>(1);
-    ReleaseCellGrid<Ch>();
-}
 
 // A get into a local VARIANT, its value taken.
 template <class Ch>
@@ -174,14 +147,6 @@ template <class Ch>
     return kOk;
 }
 
-template <class Ch>
-[[nodiscard]] StatusCode cancelSeen() {
-    showMessage<Ch>(kMessageCancelled);
-    abandonCapture<Ch>();
-    runState<Ch>().cancelState.store(kCancelSeen);
-    return kCancelled;
-}
-
 // The paste gave no single cell range: the user may take the plain-text conversion instead.
 template <class Ch>
 [[nodiscard]] StatusCode offerPlainText() {
@@ -200,60 +165,18 @@ template <class Ch>
     return buildPlainTextGrid<Ch>();
 }
 
-// The cell text: Gridweave keeps the UTF-16 string, Gridquill its multibyte form under the
-// runtime's locale.
 template <class Ch>
-[[nodiscard]] StatusCode storeText(CellRecord<Ch>& cell, BSTR string) {
-    static const char16_t none[] = {0};
-    const char16_t* wide = string ? reinterpret_cast<const char16_t*>(string) : none;
-    const int32_t length = string ? static_cast<int32_t>(SysStringLen(string)) : 0;
-    if constexpr (sizeof(Ch) == 2) {
-        if (InitTextBuffer(cell.text, length) != kOk) return kNoMemory;
-        std::memcpy(cell.text.data, wide, size_t(length) * sizeof(char16_t));
-        cell.text.data[length] = 0;
-        cell.text.length = length;
-        return kOk;
-    } else {
-        const size_t converted = settingsFilePort().multibyteLength(wide);
-        if (converted == SIZE_MAX) {
-            showMessage<char>(kMessageCharacterNotConvertible);
-            return kFailedReported;
-        }
-        const size_t size = converted + 1;
-        if (size > size_t(INT32_MAX) || InitTextBuffer(cell.text, static_cast<int32_t>(size)) != kOk) return kNoMemory;
-        AllocationFailure failure = AllocationFailure::none;
-        char* bytes = static_cast<char*>(allocateArray(size + 1, 1, failure));
-        if (!bytes) {
-            showMessage<char>(allocationFailureMessage(failure));
-            return kNoMemory;
-        }
-        const size_t written = settingsFilePort().toMultibyte(wide, bytes, size + 1);
-        bytes[written < size ? written : size] = 0;
-        const int32_t n = static_cast<int32_t>(std::strlen(bytes));
-        std::memcpy(cell.text.data, bytes, size_t(n) + 1);
-        cell.text.length = n;
-        releaseArray(bytes);
-        return kOk;
-    }
-}
-
-template <class Ch>
-[[nodiscard]] StatusCode captureBorders(CellRecord<Ch>& cell) {
+[[nodiscard]] StatusCode captureBorders(CalcCellFormat& format) {
     CalcSession& s = calcSession();
     const OLECHAR* const sides[4] = {GRID_OLESTR("LeftBorder"), GRID_OLESTR("RightBorder"), GRID_OLESTR("TopBorder"),
                                      GRID_OLESTR("BottomBorder")};
     for (int side = 0; side < 4; ++side) {
+        CalcCellFormat::Line& line = format.lines[side];
         s.borderLineHeld = 1;
         CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.borderLine, s.cellObject.pdispVal, sides[side]));
-        int32_t inner = 0, outer = 0, colour = 0;
-        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("InnerLineWidth"), kCallMethodOrGet, inner));
-        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("OuterLineWidth"), kCallMethodOrGet, outer));
-        // A line wider than 80 (1/100 mm) or a double line is thick, any other line thin.
-        cell.border[side] = (inner > 80 || outer > 80 || (inner > 0 && outer > 0)) ? kThickLine
-                            : (inner > 0 || outer > 0)                          ? kThinLine
-                                                                                : kNoLine;
-        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("Color"), kCallMethodOrGet, colour));
-        cell.borderColor[side] = colour;
+        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("InnerLineWidth"), kCallMethodOrGet, line.inner));
+        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("OuterLineWidth"), kCallMethodOrGet, line.outer));
+        CALL(readInteger<Ch>(s.borderLine.pdispVal, GRID_OLESTR("Color"), kCallMethodOrGet, line.color));
         clearHeld(s.borderLine, s.borderLineHeld);
     }
     return kOk;
@@ -263,7 +186,6 @@ template <class Ch>
 template <class Ch>
 [[nodiscard]] StatusCode captureMergedArea(int32_t column, int32_t row) {
     CalcSession& s = calcSession();
-    CellGrid<Ch>& grid = cellGrid<Ch>();
     s.firstSheetHeld = 1;
     CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, &s.firstSheet, s.sheets.pdispVal, GRID_OLESTR("getByIndex"),
                       {ScopedVariant::nothing()}));
@@ -279,18 +201,7 @@ template <class Ch>
     CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("StartRow"), kCallMethodOrGet, startRow));
     CALL(readInteger<Ch>(s.rangeAddress.pdispVal, GRID_OLESTR("EndRow"), kCallMethodOrGet, endRow));
     clearHeld(s.rangeAddress, s.rangeAddressHeld);
-
-    if (startColumn != endColumn || startRow != endRow) {
-        // The cell is the area's anchor: cells are visited row by row, its top-left one first.
-        if (endColumn >= grid.columns || endRow >= grid.rows || startColumn < 0 || startRow < 0) {
-            CellRecord<Ch>& anchor = grid.at(column, row);
-            anchor.mergeFirstColumn = startColumn, anchor.mergeLastColumn = endColumn;
-            anchor.mergeFirstRow = startRow, anchor.mergeLastRow = endRow;
-            abandonCapture<Ch>();
-            return kMergeBeyondRange;
-        }
-        markMergedArea<Ch>(startColumn, endColumn, startRow, endRow);
-    }
+    CALL(placeMergedArea<Ch>(column, row, startColumn, endColumn, startRow, endRow));
     clearHeld(s.cursor, s.cursorHeld);
     clearHeld(s.firstSheet, s.firstSheetHeld);
     return kOk;
@@ -312,30 +223,25 @@ template <class Ch>
     {
         ScopedVariant string;
         CALL(AutoWrap<Ch>(s.lastResult, kCallMethodOrGet, string.out(), object, GRID_OLESTR("getString")));
-        stored = storeText(cell, string.get().vt == VT_BSTR ? string.get().bstrVal : nullptr);
+        stored = storeCellText(cell, string.get().vt == VT_BSTR ? string.get().bstrVal : nullptr);
     }
     if (stored != kOk) {
         abandonCapture<Ch>();
         return stored;
     }
 
-    int32_t value = 0;
-    float number = 0;
-    CALL(readInteger<Ch>(object, GRID_OLESTR("HoriJustify"), kCallMethodOrGet, cell.horiJustify));
-    CALL(readInteger<Ch>(object, GRID_OLESTR("VertJustify"), kCallMethodOrGet, cell.vertJustify));
-    CALL(readInteger<Ch>(object, GRID_OLESTR("CharColor"), kCallGet, value));
-    cell.charColor = value == -1 ? 0 : value;  // automatic: black
-    CALL(readFloat<Ch>(object, GRID_OLESTR("CharHeight"), number));
-    cell.charHeight = static_cast<int32_t>(number);
-    CALL(readFloat<Ch>(object, GRID_OLESTR("CharWeight"), number));
-    cell.bold = number >= 150.0f ? 1 : 0;
-    CALL(readInteger<Ch>(object, GRID_OLESTR("CharUnderline"), kCallGet, cell.underline));
-    CALL(readInteger<Ch>(object, GRID_OLESTR("CharStrikeout"), kCallGet, cell.strikeout));
-    CALL(readInteger<Ch>(object, GRID_OLESTR("CharPosture"), kCallGet, value));
-    cell.italic = value == 2 ? 1 : 0;  // 1 is oblique, which is not italic
-    CALL(readInteger<Ch>(object, GRID_OLESTR("CellBackColor"), kCallGet, value));
-    cell.backColor = value == -1 ? 0xFFFFFF : value;  // no colour: white
-    CALL(captureBorders(cell));
+    CalcCellFormat format;
+    CALL(readInteger<Ch>(object, GRID_OLESTR("HoriJustify"), kCallMethodOrGet, format.horiJustify));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("VertJustify"), kCallMethodOrGet, format.vertJustify));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharColor"), kCallGet, format.charColor));
+    CALL(readFloat<Ch>(object, GRID_OLESTR("CharHeight"), format.charHeight));
+    CALL(readFloat<Ch>(object, GRID_OLESTR("CharWeight"), format.charWeight));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharUnderline"), kCallGet, format.underline));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharStrikeout"), kCallGet, format.strikeout));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CharPosture"), kCallGet, format.posture));
+    CALL(readInteger<Ch>(object, GRID_OLESTR("CellBackColor"), kCallGet, format.backColor));
+    CALL(captureBorders<Ch>(format));
+    applyCellFormat(cell, format);
 
     if (grid.rows == 1 && grid.columns == 1) {
         cell.mergePosition = kNotMerged;
@@ -346,9 +252,12 @@ template <class Ch>
     return kOk;
 }
 
+CaptureWay lastWay = CaptureWay::none;
+
 template <class Ch>
 [[nodiscard]] StatusCode capture() {
     CalcSession& s = calcSession();
+    lastWay = CaptureWay::none;
     CellGrid<Ch>& grid = cellGrid<Ch>();
     RunState<Ch>& run = runState<Ch>();
     CALL(startCalc<Ch>());
@@ -383,7 +292,10 @@ template <class Ch>
     progressWindowPort().setProgress(30);
     if (cancelRequested<Ch>()) return cancelSeen<Ch>();
 
-    for (int32_t row = 0; row < grid.rows; ++row) {
+    bool filled = false;
+    if (fastCaptureOn<Ch>()) CALL(captureInOffice<Ch>(filled));
+    lastWay = filled ? CaptureWay::inOffice : CaptureWay::perCell;
+    for (int32_t row = 0; row < grid.rows && !filled; ++row) {
         for (int32_t column = 0; column < grid.columns; ++column) CALL(captureCell<Ch>(column, row));
         if (cancelRequested<Ch>()) return cancelSeen<Ch>();
         progressWindowPort().setProgress(30 + (row * step) / 1000);
@@ -409,6 +321,8 @@ AutomationCalc automationCalc;
 CalcCapturePort* currentCalc = &automationCalc;
 
 }  // namespace
+
+CaptureWay lastCaptureWay() { return lastWay; }
 
 CalcCapturePort& calcCapturePort() { return *currentCalc; }
 void setCalcCapturePort(CalcCapturePort* port) { currentCalc = port ? port : &automationCalc; }

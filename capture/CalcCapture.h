@@ -17,4 +17,9 @@ void setCalcCapturePort(CalcCapturePort* port);
 
 template <class Ch> [[nodiscard]] StatusCode RunCalcCapture();
 
+// How the last capture through automation read the cells: not at all (it ended before), one by
+// one, or in the office at once (capture/FastCapture.h).
+enum class CaptureWay { none, perCell, inOffice };
+CaptureWay lastCaptureWay();
+
 }  // namespace grid

@@ -82,6 +82,11 @@ void resetSettings() {
 
 bool flagIsOn(const char16_t* value) { return isExactlyOn(value); }
 
+template <class Ch>
+bool fastCaptureOn() {
+    return isExactlyOn(theSettings<Ch>.fast_capture_yn);
+}
+
 bool htmlFiveMode() { return settings<char16_t>().htmlversion[0] == u'5'; }
 
 template <class Ch>
@@ -117,6 +122,8 @@ void readSettings(const Ch* path) {
     readCommonKeys(path, s);
     if (const auto readParamKeys = programParts<Ch>().readParamKeys) readParamKeys(path, s);
     if constexpr (sizeof(Ch) == 2) readSettingsString(path, u"Locale", u"Locale", u"", s.localeName);
+    readSettingsString(path, TEXT_OF(Ch, "Param"), TEXT_OF(Ch, "fast_capture_yn"), TEXT_OF(Ch, ""),
+                       s.fast_capture_yn);
 }
 
 template <class Ch>
@@ -146,6 +153,8 @@ void prepareSettings() {
         port.setCharacterTypeLocale(theSettings<char16_t>.localeName);
 }
 
+template bool fastCaptureOn<char>();
+template bool fastCaptureOn<char16_t>();
 template void resetSettings<char>();
 template void resetSettings<char16_t>();
 template void locateSettingsFile<char>(char*, size_t);
