@@ -5,14 +5,18 @@
 #   calc.py PIPE wait                  until the office accepts on the pipe
 #   calc.py PIPE workbook FILE         writes the test workbook to FILE (.ods)
 #   calc.py PIPE sample FILE           writes the sample workbook of the demo to FILE (.ods)
+#   calc.py PIPE random FILE SEED      writes a workbook of randomly filled and formatted cells to
+#                                      FILE (.ods), the same for the same SEED (make_random)
 #   calc.py PIPE copy FILE RANGE       opens FILE (once), selects RANGE and copies it
 #   calc.py PIPE quit                  ends the office
+import random
 import sys
 import time
 
 import uno
 import workbook
 from com.sun.star.beans import PropertyValue
+from com.sun.star.lang import Locale
 from com.sun.star.table import BorderLine2
 from com.sun.star.table import CellVertJustify2
 from com.sun.star.table.BorderLineStyle import DOUBLE, SOLID
@@ -134,6 +138,182 @@ def make_sample(context, path):
     store_and_close(document, path)
 
 
+# The random workbook: three blocks of 60 rows by 20 columns, one under the other (A1:T60,
+# A61:T120, A121:T180), each filled and formatted on its own, so that a reader can be compared on
+# three ranges of the same sheet. Cells get their contents in one setDataArray call per block and
+# their formats mostly by rectangles, since each call over the bridge costs a millisecond or two.
+RANDOM_BLOCKS, RANDOM_ROWS, RANDOM_COLUMNS = 3, 60, 20
+
+RANDOM_WORDS = ("apple", "Grid", "x", "Total", "price list", "a<b>c", "R&D", "pipe|bar", "\"quoted\"",
+                "{{brace}}", "''quotes''", "007", "1,5", "-", "*", "#", "=not a formula", "!x")
+RANDOM_JAPANESE = ("日本語", "カタカナ", "ｶﾀｶﾅ", "ﾊﾝｶｸ ｶﾅ", "漢字", "ひらがな", "全角　空白", "１２３",
+                   "東京都千代田区", "ﾃｽﾄ・テスト", "表計算ソフト")
+RANDOM_NUMBER_FORMATS = ("0.00", "#,##0", "#,##0.00", "0%", "0.0%", "YYYY-MM-DD", "DD.MM.YY", "HH:MM:SS",
+                         "0.00E+00", "#,##0.00;[RED]-#,##0.00", "0.0", "@")
+RANDOM_LINE_WIDTHS = (0, 1, 26, 35, 53, 80, 81, 88, 141)  # 1/100 mm; 80 is the widest thin line
+RANDOM_HORI_JUSTIFY = ("STANDARD", "LEFT", "CENTER", "RIGHT", "BLOCK", "REPEAT")
+
+
+def random_colour(rng):
+    return rng.choice((0x000000, 0xFFFFFF, 0xFF0000, 0x0000FF, rng.randrange(0x1000000), rng.randrange(0x1000000)))
+
+
+def random_text(rng):
+    kind = rng.randrange(6)
+    if kind == 0:
+        return rng.choice(RANDOM_WORDS)
+    if kind == 1:
+        return " ".join(rng.choice(RANDOM_WORDS) for _ in range(rng.randint(2, 4)))
+    if kind == 2:
+        return rng.choice(RANDOM_JAPANESE)
+    if kind == 3:
+        return rng.choice(RANDOM_JAPANESE) + rng.choice(("", " ", "・")) + rng.choice(RANDOM_WORDS)
+    if kind == 4:  # lines within the cell
+        pieces = [rng.choice(RANDOM_WORDS + RANDOM_JAPANESE) for _ in range(rng.randint(2, 3))]
+        if rng.random() < 0.2:
+            pieces.insert(1, "")  # an empty line between
+        return "\n".join(pieces)
+    return rng.choice(("", " ", "  ")) + rng.choice(RANDOM_WORDS + RANDOM_JAPANESE) + rng.choice((" ", "  ", ""))
+
+
+def random_number(rng):
+    kind = rng.randrange(6)
+    if kind == 0:
+        return float(rng.randint(-1000, 1000))
+    if kind == 1:
+        return float(rng.randint(0, 10 ** rng.randint(3, 9)))
+    if kind == 2:
+        return round(rng.uniform(-1000, 1000), rng.randint(1, 4))
+    if kind == 3:
+        return round(rng.random(), 4)  # shows as a percentage under 0%
+    if kind == 4:
+        return float(rng.randint(30000, 50000))  # a date under YYYY-MM-DD
+    return round(rng.randint(30000, 50000) + rng.random(), 5)  # a date and a time
+
+
+def random_contents(rng):
+    """The rows of one block for setDataArray: texts ("" leaves a cell empty) and numbers."""
+    rows = []
+    for _ in range(RANDOM_ROWS):
+        row = []
+        for _ in range(RANDOM_COLUMNS):
+            draw = rng.random()
+            row.append("" if draw < 0.25 else random_number(rng) if draw < 0.5 else random_text(rng))
+        rows.append(tuple(row))
+    return tuple(rows)
+
+
+def number_format_keys(document):
+    """The keys of RANDOM_NUMBER_FORMATS in the document, added where it has none yet."""
+    formats, locale = document.NumberFormats, Locale("en", "US", "")
+    keys = []
+    for code in RANDOM_NUMBER_FORMATS:
+        key = formats.queryKey(code, locale, False)
+        keys.append(key if key != -1 else formats.addNew(code, locale))
+    return keys
+
+
+def random_rectangle(rng, top, most=RANDOM_COLUMNS):
+    """Column, row, last column and last row of a rectangle inside the block from row top: small
+    ones mostly, some whole rows, columns or large areas of the block."""
+    shape = rng.random()
+    if shape < 0.55:
+        width, height = rng.randint(1, 4), rng.randint(1, 6)
+    elif shape < 0.7:
+        width, height = most, rng.randint(1, 2)
+    elif shape < 0.85:
+        width, height = rng.randint(1, 2), rng.randint(RANDOM_ROWS // 3, RANDOM_ROWS)
+    else:
+        width, height = rng.randint(3, max(3, most)), rng.randint(5, RANDOM_ROWS // 2)
+    width, height = min(width, RANDOM_COLUMNS), min(height, RANDOM_ROWS)
+    column, row = rng.randint(0, RANDOM_COLUMNS - width), top + rng.randint(0, RANDOM_ROWS - height)
+    return column, row, column + width - 1, row + height - 1
+
+
+def random_format(rng, keys):
+    """A cell property and a value for it."""
+    name = rng.choice(("CharWeight", "CharPosture", "CharUnderline", "CharStrikeout", "CharColor", "CharHeight",
+                       "CellBackColor", "HoriJustify", "VertJustify", "NumberFormat", "IsTextWrapped"))
+    if name == "CharWeight":
+        value = rng.choice((100.0, 110.0, 150.0, 200.0))  # normal, semibold, bold, ultrabold
+    elif name == "CharPosture":
+        value = uno.Enum("com.sun.star.awt.FontSlant", rng.choice(("NONE", "OBLIQUE", "ITALIC")))
+    elif name == "CharUnderline":
+        value = rng.choice((0, 1, 1, 2, 3, 10))  # none, single, double, dotted, wave
+    elif name == "CharStrikeout":
+        # none, single, double, not known (the .ods file keeps it as none), bold, x
+        value = rng.choice((0, 1, 1, 2, 3, 4, 6))
+    elif name in ("CharColor", "CellBackColor"):
+        value = -1 if rng.random() < 0.3 else random_colour(rng)  # automatic, no colour
+    elif name == "CharHeight":
+        value = rng.choice((8.0, 10.0, 10.5, 12.0, 14.5, 20.0))
+    elif name == "HoriJustify":
+        value = hori_justify(rng.choice(RANDOM_HORI_JUSTIFY))
+    elif name == "VertJustify":
+        value = rng.randint(0, 4)  # CellVertJustify2 STANDARD, TOP, CENTER, BOTTOM, BLOCK
+    elif name == "NumberFormat":
+        value = rng.choice(keys)
+    else:
+        value = rng.random() < 0.5
+    return name, value
+
+
+def random_line(rng):
+    colour = rng.choice((0, 0, -1, random_colour(rng)))  # the .ods file keeps -1 as white
+    if rng.random() < 0.2:
+        return line(0, colour, DOUBLE)
+    return line(rng.choice(RANDOM_LINE_WIDTHS), colour)
+
+
+def random_merged_areas(rng, top, count=15):
+    """Up to count rectangles of 1-4 columns by 1-4 rows (two cells at least) inside the block from
+    row top, none overlapping another."""
+    taken, areas = set(), []
+    for _ in range(count * 20):
+        if len(areas) == count:
+            break
+        width, height = rng.randint(1, 4), rng.randint(1, 4)
+        if width * height < 2:
+            continue
+        column, row = rng.randint(0, RANDOM_COLUMNS - width), top + rng.randint(0, RANDOM_ROWS - height)
+        cells = {(c, r) for c in range(column, column + width) for r in range(row, row + height)}
+        if cells & taken:
+            continue
+        taken |= cells
+        areas.append((column, row, column + width - 1, row + height - 1))
+    return areas
+
+
+def make_random(context, path, seed):
+    """RANDOM_BLOCKS blocks of random contents, formats, lines and merged areas, drawn from seed."""
+    rng = random.Random(seed)
+    document, sheet = new_hidden_sheet(context)
+    keys = number_format_keys(document)
+    for block in range(RANDOM_BLOCKS):
+        top = block * RANDOM_ROWS
+        area = sheet.getCellRangeByPosition(0, top, RANDOM_COLUMNS - 1, top + RANDOM_ROWS - 1)
+        area.setDataArray(random_contents(rng))
+        # Overlapping rectangles, each with one to three properties, leave the cells with many
+        # different combinations of them.
+        for _ in range(80):
+            target = sheet.getCellRangeByPosition(*random_rectangle(rng, top))
+            for _ in range(rng.randint(1, 3)):
+                name, value = random_format(rng, keys)
+                setattr(target, name, value)
+        # A range's LeftBorder (and so on) is that side of each of its cells.
+        for _ in range(10):
+            target = sheet.getCellRangeByPosition(*random_rectangle(rng, top, most=6))
+            for side in rng.sample(workbook.SIDES, rng.randint(1, 2)):
+                setattr(target, side, random_line(rng))
+        for _ in range(35):
+            target = sheet.getCellByPosition(rng.randrange(RANDOM_COLUMNS), top + rng.randrange(RANDOM_ROWS))
+            for side in rng.sample(workbook.SIDES, rng.randint(1, 4)):
+                setattr(target, side, random_line(rng))
+        for column, row, last_column, last_row in random_merged_areas(rng, top):
+            sheet.getCellRangeByPosition(column, row, last_column, last_row).merge(True)
+    store_and_close(document, path)
+
+
 def dispatch(context, frame, command, arguments=()):
     helper = context.ServiceManager.createInstanceWithContext("com.sun.star.frame.DispatchHelper", context)
     helper.executeDispatch(frame, command, "", 0, tuple(arguments))
@@ -167,6 +347,8 @@ def main():
         make_workbook(context, sys.argv[3])
     elif command == "sample":
         make_sample(context, sys.argv[3])
+    elif command == "random":
+        make_random(context, sys.argv[3], int(sys.argv[4]))
     elif command == "copy":
         copy_range(context, sys.argv[3], sys.argv[4])
     elif command == "quit":
