@@ -9,7 +9,8 @@ namespace grid::test {
 namespace {
 
 enum class Kind { serviceManager, desktop, propertyValue, document, controller, frame, dispatchHelper, selection,
-                  noRange, collection, cell, borderLine, sheets, sheet, cursor, rangeAddress };
+                  noRange, collection, cell, borderLine, sheets, sheet, cursor, rangeAddress, basicLibraries, library,
+                  scriptProvider, script };
 
 // The members each kind of object answers.
 const std::map<Kind, std::vector<std::string>>& memberTable() {
@@ -17,7 +18,8 @@ const std::map<Kind, std::vector<std::string>>& memberTable() {
         {Kind::serviceManager, {"createInstance", "Bridge_GetStruct"}},
         {Kind::desktop, {"loadComponentFromURL"}},
         {Kind::propertyValue, {"Name", "Value"}},
-        {Kind::document, {"sheets", "getCurrentController", "CurrentSelection", "Close"}},
+        {Kind::document, {"sheets", "getCurrentController", "CurrentSelection", "Close", "BasicLibraries",
+                          "getScriptProvider"}},
         {Kind::controller, {"getFrame"}},
         {Kind::frame, {}},
         {Kind::dispatchHelper, {"executeDispatch"}},
@@ -32,6 +34,10 @@ const std::map<Kind, std::vector<std::string>>& memberTable() {
         {Kind::sheet, {"createCursorByRange"}},
         {Kind::cursor, {"collapseToMergedArea", "RangeAddress"}},
         {Kind::rangeAddress, {"StartColumn", "EndColumn", "StartRow", "EndRow"}},
+        {Kind::basicLibraries, {"createLibrary"}},
+        {Kind::library, {"insertByName"}},
+        {Kind::scriptProvider, {"getScript"}},
+        {Kind::script, {"invoke"}},
     };
     return table;
 }
@@ -124,7 +130,8 @@ private:
     std::string name() const {
         static const char* const names[] = {"serviceManager", "desktop", "propertyValue", "document", "controller",
                                             "frame", "dispatchHelper", "selection", "selection", "collection",
-                                            "cell", "borderLine", "sheets", "sheet", "cursor", "rangeAddress"};
+                                            "cell", "borderLine", "sheets", "sheet", "cursor", "rangeAddress",
+                                            "basicLibraries", "library", "scriptProvider", "script"};
         std::string text = names[int(kind_)];
         if (kind_ == Kind::cell || kind_ == Kind::cursor)
             text += "(" + std::to_string(column_) + "," + std::to_string(row_) + ")";
@@ -152,7 +159,9 @@ private:
                 VariantInit(&element);
                 SafeArrayGetElement(v.parray, &index, &element);
                 if (element.vt == VT_DISPATCH) property = static_cast<StandInObject*>(element.pdispVal);
-                std::string text = property ? "[" + property->propertyText() + "]" : "[?]";
+                std::string text = !property                              ? "[?]"
+                                   : property->kind_ == Kind::propertyValue ? "[" + property->propertyText() + "]"
+                                                                            : "[" + property->name() + "]";
                 VariantClear(&element);
                 return "variants" + text;
             }
@@ -231,6 +240,8 @@ private:
                 if (member == "getCurrentController") return newObject(result, Kind::controller);
                 if (member == "CurrentSelection")
                     return newObject(result, calc_.pasted && calc_.pasteGivesRange ? Kind::selection : Kind::noRange);
+                if (member == "BasicLibraries") return newObject(result, Kind::basicLibraries);
+                if (member == "getScriptProvider") return newObject(result, Kind::scriptProvider);
                 calc_.documentClosed = true;
                 return S_OK;
             case Kind::controller: return newObject(result, Kind::frame);
@@ -301,8 +312,151 @@ private:
                 if (member == "EndColumn") return integer(result, area_.lastColumn);
                 if (member == "StartRow") return integer(result, area_.firstRow);
                 return integer(result, area_.lastRow);
+            case Kind::basicLibraries:
+                if (arguments.size() != 1 || arguments[0]->vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+                return newObject(result, Kind::library);
+            case Kind::library:
+                if (arguments.size() != 2 || arguments[0]->vt != VT_BSTR || arguments[1]->vt != VT_BSTR)
+                    return DISP_E_TYPEMISMATCH;
+                calc_.routineSource = wide(arguments[1]->bstrVal);
+                return S_OK;
+            case Kind::scriptProvider:
+                if (arguments.size() != 1 || arguments[0]->vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
+                // Only the routine put in before is there to be found.
+                if (calc_.routineSource.empty()) return DISP_E_EXCEPTION;
+                return newObject(result, Kind::script);
+            case Kind::script: {
+                // invoke(parameters, [out] indices, [out] values): the two out parameters must be
+                // references, as the Windows bridge wants them.
+                if (arguments.size() != 3) return DISP_E_BADPARAMCOUNT;
+                for (int out : {1, 2})
+                    if (arguments[size_t(out)]->vt != (VT_BYREF | VT_VARIANT) || !arguments[size_t(out)]->pvarVal)
+                        return DISP_E_TYPEMISMATCH;
+                if (arguments[0]->vt != (VT_ARRAY | VT_VARIANT)) return DISP_E_TYPEMISMATCH;
+                VARIANT range;
+                VariantInit(&range);
+                LONG first = 0;
+                SafeArrayGetElement(arguments[0]->parray, &first, &range);
+                const bool onSelection =
+                    range.vt == VT_DISPATCH && range.pdispVal &&
+                    static_cast<StandInObject*>(range.pdispVal)->kind_ == Kind::selection;
+                VariantClear(&range);
+                if (!onSelection) return DISP_E_TYPEMISMATCH;
+                for (int out : {1, 2}) {
+                    VariantClear(arguments[size_t(out)]->pvarVal);
+                    list(*arguments[size_t(out)]->pvarVal, {});
+                }
+                StandInAnswer made = routineAnswer();
+                if (calc_.alterAnswer) calc_.alterAnswer(made);
+                return result ? answerVariant(made, *result) : S_OK;
+            }
             default: return DISP_E_MEMBERNOTFOUND;
         }
+    }
+
+    // What the routine answers for the sheet: the texts, the cells grouped by their format (and
+    // whether they head a merged area, which Calc keeps in the format too) as runs along the
+    // rows, and the areas of the cells that head one.
+    StandInAnswer routineAnswer() const {
+        StandInAnswer made;
+        made.tag = u"grid cells 1";
+        made.columns = calc_.columns, made.rows = calc_.rows;
+        for (const StandInCell& c : calc_.cells) made.texts.push_back(c.text);
+        auto areaOf = [&](int32_t column, int32_t row) {
+            for (const StandInArea& area : calc_.merges)
+                if (area.firstColumn == column && area.firstRow == row) return area;
+            return StandInArea{column, column, row, row};
+        };
+        auto format = [&](int32_t column, int32_t row) {
+            const StandInCell& c = calc_.at(column, row);
+            const StandInArea area = areaOf(column, row);
+            const bool heads = area.lastColumn != area.firstColumn || area.lastRow != area.firstRow;
+            std::vector<double> values = {double(c.horiJustify), double(c.vertJustify), double(c.charColor),
+                                          c.charHeight, c.charWeight, double(c.underline), double(c.strikeout),
+                                          double(c.posture), double(c.backColor)};
+            for (const StandInLine& line : c.lines)
+                for (double value : {double(line.inner), double(line.outer), double(line.color)})
+                    values.push_back(value);
+            values.push_back(heads ? 1 : 0);
+            return values;
+        };
+        std::vector<std::vector<double>> formats;
+        std::vector<std::vector<int32_t>> runs;  // per format: first column, last column, row
+        for (int32_t row = 0; row < calc_.rows; ++row)
+            for (int32_t column = 0; column < calc_.columns; ++column) {
+                const std::vector<double> values = format(column, row);
+                size_t g = size_t(std::find(formats.begin(), formats.end(), values) - formats.begin());
+                if (g == formats.size()) formats.push_back(values), runs.emplace_back();
+                std::vector<int32_t>& own = runs[g];
+                if (!own.empty() && own[own.size() - 1] == row && own[own.size() - 2] == column - 1)
+                    own[own.size() - 2] = column;
+                else
+                    own.insert(own.end(), {column, column, row});
+            }
+        for (size_t g = 0; g < formats.size(); ++g) {
+            made.described.insert(made.described.end(), formats[g].begin(), formats[g].end());
+            made.described.push_back(double(runs[g].size() / 3));
+            for (size_t k = 0; k < runs[g].size(); k += 3)
+                for (int32_t value : {runs[g][k], runs[g][k + 1], runs[g][k + 2], runs[g][k + 2]})
+                    made.described.push_back(value);
+            if (formats[g].back() == 0) continue;
+            for (size_t k = 0; k < runs[g].size(); k += 3)
+                for (int32_t column = runs[g][k]; column <= runs[g][k + 1]; ++column) {
+                    const StandInArea area = areaOf(column, runs[g][k + 2]);
+                    made.areas.insert(made.areas.end(), {column, runs[g][k + 2], area.firstColumn, area.lastColumn,
+                                                         area.firstRow, area.lastRow});
+                }
+        }
+        return made;
+    }
+
+    // A number in the smallest type that holds it, as Basic hands it over: UNO's byte is signed
+    // and reaches COM as VT_UI1 with the same bits.
+    static VARIANT number(double value) {
+        VARIANT v;
+        VariantInit(&v);
+        if (value != double(int32_t(value))) {
+            v.vt = VT_R4, v.fltVal = float(value);
+        } else if (value >= -128 && value <= 127) {
+            v.vt = VT_UI1, v.bVal = BYTE(static_cast<signed char>(value));
+        } else if (value >= -32768 && value <= 32767) {
+            v.vt = VT_I2, v.iVal = SHORT(value);
+        } else {
+            v.vt = VT_I4, v.lVal = LONG(value);
+        }
+        return v;
+    }
+
+    // An array of the items, which it takes over (arrays among them too, which a copy would not
+    // take everywhere).
+    static HRESULT list(VARIANT& out, const std::vector<VARIANT>& items) {
+        SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, ULONG(items.size()));
+        if (!array) return E_OUTOFMEMORY;
+        for (size_t i = 0; i < items.size(); ++i) static_cast<VARIANT*>(array->pvData)[i] = items[i];
+        out.vt = VT_ARRAY | VT_VARIANT;
+        out.parray = array;
+        return S_OK;
+    }
+
+    static HRESULT answerVariant(const StandInAnswer& made, VARIANT& out) {
+        std::vector<VARIANT> texts, described, areas;
+        for (const std::u16string& text : made.texts) {
+            VARIANT v;
+            VariantInit(&v);
+            string(&v, text);
+            texts.push_back(v);
+        }
+        for (double value : made.described) described.push_back(number(value));
+        for (int32_t value : made.areas) areas.push_back(number(value));
+        VARIANT parts[6];
+        for (VARIANT& part : parts) VariantInit(&part);
+        string(&parts[0], made.tag);
+        parts[1] = number(made.columns);
+        parts[2] = number(made.rows);
+        list(parts[3], texts);
+        list(parts[4], described);
+        list(parts[5], areas);
+        return list(out, std::vector<VARIANT>(parts, parts + 6));
     }
 
     CalcStandIn& calc_;

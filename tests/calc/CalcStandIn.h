@@ -4,6 +4,7 @@
 // at A1 and selects it (or leaves a selection that is no cell range). Every call is recorded, and
 // any call can be made to fail.
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,6 +34,16 @@ struct StandInArea {
     int32_t firstColumn, lastColumn, firstRow, lastRow;
 };
 
+// What the capture's routine in the office answers (capture/FastCapture.h), before it becomes
+// VARIANTs: numbers go over in the smallest type that holds them, as Basic hands them over.
+struct StandInAnswer {
+    std::u16string tag;
+    int32_t columns = 0, rows = 0;
+    std::vector<std::u16string> texts;
+    std::vector<double> described;  // per group: its format, whether it heads areas, its ranges
+    std::vector<int32_t> areas;     // per cell of those groups: the cell and its area
+};
+
 struct StandInCall {
     std::string object;     // "serviceManager", "document", "cell(1,0)", ...
     std::string member;
@@ -47,6 +58,10 @@ public:
     std::vector<StandInCell> cells;  // row-major; resized by resize()
     std::vector<StandInArea> merges;
     bool pasteGivesRange = true;
+    // The routine run in the office: its source as the capture put it in, and a change to make to
+    // its answer (for answers the capture must not take).
+    std::u16string routineSource;
+    std::function<void(StandInAnswer&)> alterAnswer;
 
     void resize(int32_t rowCount, int32_t columnCount);
     StandInCell& at(int32_t column, int32_t row) { return cells[size_t(row) * size_t(columns) + size_t(column)]; }

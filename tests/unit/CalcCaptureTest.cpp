@@ -1,5 +1,9 @@
 #include <algorithm>
+#include <cstring>
+#include <functional>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "capture/AutoWrap.h"
@@ -59,6 +63,40 @@ protected:
         std::vector<std::string> list;
         for (const ShownMessage& shown : this->boxes.shown()) list.push_back(shown.caption);
         return list;
+    }
+
+    void useFastCapture(bool on) {
+        Ch* flag = settings<Ch>().fast_capture_yn;
+        flag[0] = on ? Ch('O') : Ch(0), flag[1] = Ch('N'), flag[2] = 0;
+    }
+    // Every field of every cell, to compare two captures.
+    using CellFields = std::tuple<std::basic_string<Ch>, std::vector<int32_t>>;
+    std::vector<CellFields> gridFields() const {
+        const CellGrid<Ch>& grid = cellGrid<Ch>();
+        std::vector<CellFields> cells;
+        for (int32_t i = 0; i < grid.rows * grid.columns; ++i) {
+            const CellRecord<Ch>& c = grid.cells[i];
+            std::vector<int32_t> fields = {c.horiJustify, c.vertJustify, c.charColor, c.charHeight, c.bold, c.italic,
+                                           c.underline, c.strikeout, c.backColor, c.mergePosition,
+                                           c.mergeFirstColumn, c.mergeLastColumn, c.mergeFirstRow, c.mergeLastRow,
+                                           c.text.capacity};
+            fields.insert(fields.end(), c.border, c.border + 4);
+            fields.insert(fields.end(), c.borderColor, c.borderColor + 4);
+            cells.emplace_back(std::basic_string<Ch>(c.text.data ? c.text.data : TEXT_OF(Ch, "")), fields);
+        }
+        return cells;
+    }
+    // The grid of the per-cell reads, which the fast way must give too (released again).
+    std::vector<CellFields> perCellGrid() {
+        useFastCapture(false);
+        EXPECT_EQ(capture(), kOk);
+        EXPECT_EQ(lastCaptureWay(), CaptureWay::perCell);
+        std::vector<CellFields> fields = gridFields();
+        ReleaseCellGrid<Ch>();
+        calc.calls.clear();
+        window.positions.clear();
+        useFastCapture(true);
+        return fields;
     }
 
     CalcStandIn calc;
@@ -315,6 +353,178 @@ TYPED_TEST(CalcCaptureTest, CancelDuringARowLetsTheRowFinish) {
     ASSERT_EQ(this->capture(), kOk);
     EXPECT_EQ(this->window.positions, (std::vector<int32_t>{5, 15, 25, 30, 30, 50, 70, 90}));
     ReleaseCellGrid<Ch>();
+}
+
+// The requests of the fast way, after the range is measured, and the close.
+const std::vector<std::string> kFastWay = {"BasicLibraries", "createLibrary", "insertByName", "getScriptProvider",
+                                           "getScript", "invoke", "Close"};
+
+// A sheet of rows x columns cells whose formats repeat (so that cells share groups), with texts
+// in Japanese and with line breaks, lines of every kind, and the merged areas given.
+void fillSheet(CalcStandIn& calc, int32_t rows, int32_t columns, unsigned seed, std::vector<StandInArea> areas) {
+    calc.resize(rows, columns);
+    calc.merges = std::move(areas);
+    std::mt19937 random(seed);
+    auto pick = [&](std::initializer_list<int32_t> values) {
+        return *(values.begin() + std::uniform_int_distribution<size_t>(0, values.size() - 1)(random));
+    };
+    const std::u16string texts[] = {u"", u"a", u"日本語", u"two\nlines", u" 10.5 ", u"ｶﾀｶﾅ\r\n漢字"};
+    for (StandInCell& cell : calc.cells) {
+        cell.text = texts[pick({0, 1, 2, 3, 4, 5})];
+        if (pick({0, 1, 2}) != 0) continue;  // most cells keep the default format
+        cell.horiJustify = pick({0, 1, 2, 3, 4, 5});
+        cell.vertJustify = pick({0, 1, 2, 3});
+        cell.charColor = pick({-1, 0, 0x123456});
+        cell.charHeight = float(pick({8, 10, 14})) + (pick({0, 1}) ? 0.5f : 0.0f);
+        cell.charWeight = float(pick({100, 149, 150, 200}));
+        cell.underline = int16_t(pick({0, 1, 2}));
+        cell.strikeout = int16_t(pick({0, 1}));
+        cell.posture = pick({0, 1, 2});
+        cell.backColor = pick({-1, 0xFFFF00, 0xFFFFFF});
+        for (StandInLine& line : cell.lines) {
+            const int32_t kind = pick({0, 1, 2, 3});
+            line.inner = int16_t(kind == 3 ? 20 : 0);
+            line.outer = int16_t(kind == 1 ? 26 : kind == 2 ? 88 : kind == 3 ? 20 : 0);
+            line.color = pick({-1, 0, 0xC00000});
+        }
+    }
+}
+
+TYPED_TEST(CalcCaptureTest, FastWayGivesTheGridOfThePerCellReadsInOneRequest) {
+    using Ch = TypeParam;
+    struct Sheet {
+        int32_t rows, columns;
+        std::vector<StandInArea> areas;
+    };
+    const Sheet sheets[] = {
+        {1, 1, {}},
+        {3, 2, {{0, 1, 0, 2}}},
+        {9, 7, {{1, 3, 0, 1}, {0, 0, 3, 8}, {4, 6, 6, 8}, {5, 6, 1, 1}}},
+        {12, 5, {{0, 4, 0, 0}, {2, 3, 5, 10}}},
+    };
+    unsigned seed = 1;
+    for (const Sheet& sheet : sheets) {
+        SCOPED_TRACE(std::to_string(sheet.rows) + " x " + std::to_string(sheet.columns));
+        fillSheet(this->calc, sheet.rows, sheet.columns, seed++, sheet.areas);
+        const auto expected = this->perCellGrid();
+        ASSERT_EQ(this->capture(), kOk);
+        EXPECT_EQ(lastCaptureWay(), CaptureWay::inOffice);
+        EXPECT_EQ(this->gridFields(), expected);
+        std::vector<std::string> requests = kStart;
+        requests.insert(requests.end(), kFastWay.begin(), kFastWay.end());
+        EXPECT_EQ(this->calc.members(), requests);
+        EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
+        EXPECT_TRUE(this->calc.documentClosed);
+        // Progress: the answer at 60, then the rows as they are stored, 90 at the end.
+        EXPECT_EQ(this->window.positions.size(), size_t(5 + sheet.rows + 1));
+        EXPECT_EQ(this->window.positions[4], 60);
+        EXPECT_EQ(this->window.positions.back(), 90);
+        ReleaseCellGrid<Ch>();
+    }
+    // The routine, its place and what it is run on.
+    const auto& calls = this->calc.calls;
+    const size_t first = kStart.size();
+    EXPECT_EQ(calls[first + 1].arguments, "\"GridCapture\"");
+    EXPECT_EQ(calls[first + 2].arguments.rfind("\"Cells\", \"REM ", 0), 0u);
+    EXPECT_NE(this->calc.routineSource.find(u"Function ReadCells(area As Object)"), std::u16string::npos);
+    EXPECT_EQ(calls[first + 4].arguments,
+              "\"vnd.sun.star.script:GridCapture.Cells.ReadCells?language=Basic&location=document\"");
+    EXPECT_EQ(calls[first + 5].arguments, "variants[selection], vt16396, vt16396");  // [range], out, out
+}
+
+// Whatever of the fast way fails, the cells are read one by one as without it: nothing is shown,
+// and the grid is the same.
+TYPED_TEST(CalcCaptureTest, FastWayFallsBackToThePerCellReadsWithoutAWord) {
+    using Ch = TypeParam;
+    fillSheet(this->calc, 4, 3, 7, {{0, 1, 1, 2}});
+    const auto expected = this->perCellGrid();
+    struct Case {
+        const char* what;
+        std::function<void(CalcStandIn&)> arrange;
+    };
+    const auto answer = [](std::function<void(StandInAnswer&)> change) {
+        return [change](CalcStandIn& calc) { calc.alterAnswer = change; };
+    };
+    std::vector<Case> cases;
+    for (const std::string member : {"BasicLibraries", "createLibrary", "insertByName", "getScriptProvider",
+                                     "getScript", "invoke"}) {
+        cases.push_back({member.c_str(), [member](CalcStandIn& calc) { calc.failInvoke(member, E_FAIL); }});
+        cases.push_back({member.c_str(), [member](CalcStandIn& calc) { calc.failName(member); }});
+    }
+    cases.push_back({"another answer", answer([](StandInAnswer& a) { a.tag = u"grid cells 2"; })});
+    cases.push_back({"other columns", answer([](StandInAnswer& a) { a.columns = 4; })});
+    cases.push_back({"a text less", answer([](StandInAnswer& a) { a.texts.pop_back(); })});
+    cases.push_back({"a value less", answer([](StandInAnswer& a) { a.described.pop_back(); })});
+    cases.push_back({"a range outside", answer([](StandInAnswer& a) { a.described[24] = 3; })});
+    cases.push_back({"a range backwards", answer([](StandInAnswer& a) { a.described[24] = -1; })});
+    cases.push_back({"no ranges", answer([](StandInAnswer& a) { a.described[22] = 0; })});
+    cases.push_back({"a cell in two groups", answer([](StandInAnswer& a) {
+                         a.described.insert(a.described.end(), a.described.begin(), a.described.begin() + 27);
+                     })});
+    cases.push_back({"cells in no group", answer([](StandInAnswer& a) {
+                         size_t last = 0;  // the last group's values go
+                         for (size_t at = 0; at < a.described.size(); at += 23 + 4 * size_t(a.described[at + 22]))
+                             last = at;
+                         a.described.resize(last);
+                     })});
+    cases.push_back({"an area of a cell outside", answer([](StandInAnswer& a) { a.areas[0] = 9; })});
+    cases.push_back({"an area given twice", answer([](StandInAnswer& a) {
+                         a.areas.insert(a.areas.end(), a.areas.begin(), a.areas.begin() + 6);
+                     })});
+    cases.push_back({"an area cut short", answer([](StandInAnswer& a) { a.areas.pop_back(); })});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        this->calc.invokeFailures.clear(), this->calc.nameFailures.clear(), this->calc.invokeCounts.clear();
+        this->calc.alterAnswer = nullptr;
+        this->calc.calls.clear();
+        c.arrange(this->calc);
+        ASSERT_EQ(this->capture(), kOk);
+        EXPECT_EQ(lastCaptureWay(), CaptureWay::perCell);
+        EXPECT_EQ(this->gridFields(), expected);
+        EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
+        EXPECT_EQ(this->count("getCellByPosition"), 12);
+        ReleaseCellGrid<Ch>();
+    }
+}
+
+// Once its answer is taken, the fast way stores the cells and ends as the per-cell reads would.
+TYPED_TEST(CalcCaptureTest, FastWayEndsAsThePerCellReadsDo) {
+    using Ch = TypeParam;
+    this->useFastCapture(true);
+    this->calc.resize(2, 2);
+    this->calc.merges = {{1, 2, 0, 0}};  // reaches beyond the pasted range
+    EXPECT_EQ(this->capture(), kMergeBeyondRange);
+    EXPECT_TRUE(this->calc.documentClosed);
+    EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
+
+    this->calc.merges.clear();
+    this->files.multibyteFails = true;
+    this->calc.documentClosed = false;
+    if constexpr (sizeof(Ch) == 1) {
+        EXPECT_EQ(this->capture(), kFailedReported);
+        EXPECT_EQ(this->boxes.codes(), std::vector<int>{25});
+        EXPECT_TRUE(this->calc.documentClosed);
+    } else {
+        ASSERT_EQ(this->capture(), kOk);  // Gridweave keeps UTF-16
+        ReleaseCellGrid<Ch>();
+    }
+    this->files.multibyteFails = false;
+
+    // A cancel seen once the answer is there, and one seen after the first row stored.
+    for (int32_t at : {60, 61}) {
+        this->boxes.clear();
+        this->calc.calls.clear();
+        this->calc.resize(4, 2);
+        runState<Ch>().cancelState.store(0);
+        this->window.onProgress = [&](int32_t position) {
+            if (position == (at == 60 ? 60 : 60 + 15000 / 2000)) runState<Ch>().cancelState.store(1);
+        };
+        EXPECT_EQ(this->capture(), kCancelled) << at;
+        EXPECT_EQ(this->boxes.codes(), std::vector<int>{3});
+        EXPECT_EQ(runState<Ch>().cancelState.load(), 2);
+        EXPECT_EQ(this->count("getCellByPosition"), 0);
+    }
+    this->window.onProgress = nullptr;
 }
 
 }  // namespace
