@@ -293,8 +293,9 @@ template <class Ch>
     if (cancelRequested<Ch>()) return cancelSeen<Ch>();
 
     bool filled = false;
-    if (fastCaptureOn<Ch>()) CALL(captureInOffice<Ch>(filled));
+    const StatusCode readInOffice = fastCaptureOn<Ch>() ? captureInOffice<Ch>(filled) : kOk;
     lastWay = filled ? CaptureWay::inOffice : CaptureWay::perCell;
+    if (readInOffice != kOk) return readInOffice;
     for (int32_t row = 0; row < grid.rows && !filled; ++row) {
         for (int32_t column = 0; column < grid.columns; ++column) CALL(captureCell<Ch>(column, row));
         if (cancelRequested<Ch>()) return cancelSeen<Ch>();

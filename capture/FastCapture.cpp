@@ -22,7 +22,10 @@ namespace {
 // are the range's own. Numbers come back as the office reads them; the capture converts them as
 // it converts the values it reads one by one.
 const OLECHAR kReadCells[] = GRID_OLESTR(R"(REM Reads the pasted range for Gridweave and Gridquill in one request.
+REM Any error ends it with an answer the capture does not take, never with the office's own
+REM message box, which would hold the request until someone closes it.
 Function ReadCells(area As Object) As Variant
+    On Error GoTo Failed
     Dim origin As Variant, sheet As Object, formats As Object, cell As Object, cursor As Object
     Dim line As Variant, addresses As Variant, range As Variant, found As Variant, sides As Variant
     Dim columns As Long, rows As Long, r As Long, c As Long, i As Long, g As Long, k As Long
@@ -85,7 +88,9 @@ Function ReadCells(area As Object) As Variant
             End If
         Next k
     Next g
-    Dim areas(6 * anchorCount - 1) As Variant
+    Dim areas As Variant
+    areas = Array()
+    If anchorCount > 0 Then ReDim areas(6 * anchorCount - 1) As Variant
     i = 0
     For g = 0 To groupCount - 1
         If headsAreas(g) Then
@@ -110,6 +115,9 @@ Function ReadCells(area As Object) As Variant
         End If
     Next g
     ReadCells = Array(")" GRID_CAPTURE_ANSWER_TAG R"(", columns, rows, texts, described, areas)
+    Exit Function
+Failed:
+    ReadCells = Array("failed", Err, Erl)
 End Function
 )");
 

@@ -1,7 +1,9 @@
 // The capture against real LibreOffice Calc, beside the bare cost of the UNO requests it makes.
 // Needs an office that accepts on the programs' pipe (scripts/bench-calc starts one on a private
-// display and profile). For ranges of 10 x 10, 50 x 20 and 200 x 20 cells:
+// display and profile). For ranges of 10 x 10, 50 x 20 and 200 x 20 cells (and 1,000 x 20 for
+// the two captures):
 //   Capture        RunCalcCapture through the automation objects, as the programs run it
+//   FastCapture    the same with fast_capture_yn=ON: the cells read in the office at once
 //   Conversion     one whole conversion run: clipboard probe, capture, HTML, clipboard
 //   Invocation     the same Invocation requests the capture makes, made straight from here: the
 //                  least this design can cost (the capture's own overhead is its time beyond this)
@@ -67,7 +69,8 @@ using css::uno::UNO_QUERY_THROW;
 struct Size {
     int columns, rows;
 };
-const Size kSizes[] = {{10, 10}, {20, 50}, {20, 200}};
+const Size kSizes[] = {{10, 10}, {20, 50}, {20, 200}, {20, 1000}};
+constexpr int kSheetRows = 1000;
 
 Reference<css::uno::XComponentContext> office;
 Reference<css::lang::XMultiServiceFactory> manager;
@@ -90,7 +93,7 @@ void dispatch(const Reference<css::frame::XFrame>& frame, const char* command,
                             rtl::OUString::createFromAscii(command), "", 0, arguments);
 }
 
-// 200 x 20 cells with text, lines round every cell and a few merged areas.
+// 1,000 x 20 cells with text, lines round every cell and a few merged areas.
 void makeWorkbook() {
     Reference<css::lang::XComponent> document =
         desktop->loadComponentFromURL("private:factory/scalc", "_blank", 0, {});
@@ -99,7 +102,7 @@ void makeWorkbook() {
     Reference<css::table::XCellRange> sheet(sheets->getByIndex(0), UNO_QUERY_THROW);
     css::table::BorderLine line;
     line.OuterLineWidth = 26;
-    for (int row = 0; row < 200; ++row)
+    for (int row = 0; row < kSheetRows; ++row)
         for (int column = 0; column < 20; ++column) {
             Reference<css::table::XCell> cell = sheet->getCellByPosition(column, row);
             Reference<css::text::XTextRange>(cell, UNO_QUERY_THROW)
@@ -108,7 +111,7 @@ void makeWorkbook() {
             for (const char* side : {"LeftBorder", "RightBorder", "TopBorder", "BottomBorder"})
                 properties->setPropertyValue(rtl::OUString::createFromAscii(side), Any(line));
         }
-    for (int row = 2; row < 200; row += 10)
+    for (int row = 2; row < kSheetRows; row += 10)
         Reference<css::util::XMergeable>(sheet->getCellRangeByPosition(2, row, 3, row + 1), UNO_QUERY_THROW)
             ->merge(true);
 }
@@ -140,6 +143,20 @@ void Capture(benchmark::State& state) {
     for (auto _ : state) {
         reset();
         if (grid::RunCalcCapture<char16_t>() != grid::kOk) state.SkipWithError("the capture failed");
+        grid::ReleaseCellGrid<char16_t>();
+    }
+    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
+}
+
+void FastCapture(benchmark::State& state) {
+    const int size = int(state.range(0));
+    copy(size);
+    grid::FakeMessageBox boxes;
+    for (auto _ : state) {
+        reset();
+        std::char_traits<char16_t>::copy(grid::settings<char16_t>().fast_capture_yn, u"ON", 3);
+        if (grid::RunCalcCapture<char16_t>() != grid::kOk) state.SkipWithError("the capture failed");
+        else if (grid::lastCaptureWay() != grid::CaptureWay::inOffice) state.SkipWithError("read cell by cell");
         grid::ReleaseCellGrid<char16_t>();
     }
     state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
@@ -273,7 +290,13 @@ void TypedCalls(benchmark::State& state) {
 void sizes(benchmark::internal::Benchmark* benchmark) {
     benchmark->ArgName("size")->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 }
+// The per-cell capture of 1,000 x 20 cells takes more than a minute: once is enough.
+void largeSize(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgName("size")->Arg(3)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+}
 BENCHMARK(Capture)->Apply(sizes);
+BENCHMARK(Capture)->Apply(largeSize);
+BENCHMARK(FastCapture)->Apply(sizes)->Arg(3);
 BENCHMARK(Conversion)->Apply(sizes);
 BENCHMARK(Invocation)->Apply(sizes);
 BENCHMARK(TypedCalls)->Apply(sizes);
@@ -299,7 +322,7 @@ int main(int argc, char** argv) {
                      rtl::OUStringToOString(failure.Message, RTL_TEXTENCODING_UTF8).getStr());
         return 1;
     }
-    std::printf("sizes: 0 = 10 x 10, 1 = 50 rows x 20, 2 = 200 rows x 20 (items are cells)\n");
+    std::printf("sizes: 0 = 10 x 10, 1 = 50 rows x 20, 2 = 200 rows x 20, 3 = 1,000 rows x 20 (items are cells)\n");
     {
         // As a program run does it: the connection is made by its first capture.
         copy(0);

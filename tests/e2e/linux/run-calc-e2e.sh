@@ -18,6 +18,7 @@ work="$root/build/e2e-calc"
 expected="$root/tests/e2e/linux/expected"
 dialog_log="$build/tests/libgrid-dialog-log.so"
 render_grid="$build/tools/render-grid"
+capture_compare="$build/tests/capture-compare"
 record=0
 [ "${1:-}" = --record ] && record=1
 calc() { /usr/bin/python3 "$root/tests/e2e/linux/calc.py" "$pipe" "$@"; }
@@ -36,7 +37,7 @@ if [ ! -x "$office_program/soffice" ]; then
     echo "e2e-calc: LibreOffice is not installed (scripts/setup installs it)"
     exit 1
 fi
-for tool in "$dialog_log" "$render_grid"; do
+for tool in "$dialog_log" "$render_grid" "$capture_compare"; do
     [ -f "$tool" ] || { echo "e2e-calc: $tool is not built"; exit 1; }
 done
 
@@ -363,6 +364,22 @@ convert_copy "$work/inline-sample" gridweave "$work/inline.ini" "$work/sample-wo
 inline_tables+=("$work/inline-sample/clipboard")
 [ "$ok" -eq 1 ] && judged "$work/inline-validated" htmljudge validate "${inline_tables[@]}" || ok=0
 tally inline-validated "$ok"
+
+# The fast capture (fast_capture_yn) against the per-cell reads, on what real Calc holds: the test
+# workbook's ranges and three ranges of 60 x 20 randomly formatted cells (Japanese, line breaks,
+# number formats, every formatting, lines of every kind and colour, merged areas of random sizes).
+# capture-compare reads the copied range both ways and compares the grids field by field.
+random_book="$work/random-workbook.ods"
+calc random "$random_book" 7 || echo "    the random workbook could not be made"
+for entry in "$book A1:F18" "$book A1:D4" "$book A6:F7" "$book A10:E13" "$book A18:F18" \
+             "$random_book A1:T60" "$random_book A61:T120" "$random_book A121:T180"; do
+    read -r file range <<< "$entry"
+    name="fast-capture-$(basename "$file" .ods)-${range/:/-}" ok=1
+    copy_cells "$file" "$range" || { ok=0; echo "    the range could not be copied"; }
+    [ "$ok" -eq 1 ] && judged "$work/$name.log" env UserInstallation="$profile" "$capture_compare" || ok=0
+    [ "$ok" -eq 1 ] && sed 's/^/    /' "$work/$name.log"
+    tally "$name" "$ok"
+done
 
 # The running test office took every later request over: no office of the programs' own is left.
 if pgrep -f -- "$programs_office" >/dev/null; then
