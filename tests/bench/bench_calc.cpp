@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XMultiPropertySet.hpp>
 #include <com/sun/star/beans/XPropertySet.hpp>
 #include <com/sun/star/bridge/UnoUrlResolver.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
@@ -22,6 +23,7 @@
 #include <com/sun/star/lang/XSingleServiceFactory.hpp>
 #include <com/sun/star/script/XInvocation2.hpp>
 #include <com/sun/star/sheet/XCellRangeAddressable.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSheetCellCursor.hpp>
 #include <com/sun/star/sheet/XSheetCellRange.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
@@ -100,17 +102,26 @@ void makeWorkbook() {
     workbook.set(document, UNO_QUERY_THROW);
     Reference<css::container::XIndexAccess> sheets(workbook->getSheets(), UNO_QUERY_THROW);
     Reference<css::table::XCellRange> sheet(sheets->getByIndex(0), UNO_QUERY_THROW);
+    // The texts in one request, the four lines of a cell in one each.
+    Sequence<Sequence<Any>> texts(kSheetRows);
+    for (int row = 0; row < kSheetRows; ++row) {
+        Sequence<Any> cells(20);
+        for (int column = 0; column < 20; ++column)
+            cells.getArray()[column] <<= "r" + rtl::OUString::number(row) + "c" + rtl::OUString::number(column);
+        texts.getArray()[row] = cells;
+    }
+    Reference<css::sheet::XCellRangeData>(sheet->getCellRangeByPosition(0, 0, 19, kSheetRows - 1), UNO_QUERY_THROW)
+        ->setDataArray(texts);
     css::table::BorderLine line;
     line.OuterLineWidth = 26;
+    const rtl::OUString sideNames[] = {"BottomBorder", "LeftBorder", "RightBorder", "TopBorder"};
+    const Any lineValues[] = {Any(line), Any(line), Any(line), Any(line)};
+    const Sequence<rtl::OUString> sides(sideNames, 4);
+    const Sequence<Any> lines(lineValues, 4);
     for (int row = 0; row < kSheetRows; ++row)
-        for (int column = 0; column < 20; ++column) {
-            Reference<css::table::XCell> cell = sheet->getCellByPosition(column, row);
-            Reference<css::text::XTextRange>(cell, UNO_QUERY_THROW)
-                ->setString("r" + rtl::OUString::number(row) + "c" + rtl::OUString::number(column));
-            Reference<css::beans::XPropertySet> properties(cell, UNO_QUERY_THROW);
-            for (const char* side : {"LeftBorder", "RightBorder", "TopBorder", "BottomBorder"})
-                properties->setPropertyValue(rtl::OUString::createFromAscii(side), Any(line));
-        }
+        for (int column = 0; column < 20; ++column)
+            Reference<css::beans::XMultiPropertySet>(sheet->getCellByPosition(column, row), UNO_QUERY_THROW)
+                ->setPropertyValues(sides, lines);
     for (int row = 2; row < kSheetRows; row += 10)
         Reference<css::util::XMergeable>(sheet->getCellRangeByPosition(2, row, 3, row + 1), UNO_QUERY_THROW)
             ->merge(true);
