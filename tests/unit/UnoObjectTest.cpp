@@ -238,5 +238,40 @@ TEST_F(UnoObject, ObjectsReachedTheSameWayShareTheirLookupsButNotTheirCalls) {
     VariantClear(&reflection);
 }
 
+// Out and in-out parameters take references to the caller's VARIANTs (VT_BYREF | VT_VARIANT),
+// which get the member's values back, as through the Windows bridge; a plain VARIANT in their
+// place is refused. The member here is the reflection's invoke, whose arguments are in-out.
+TEST_F(UnoObject, InOutParametersGoThroughReferences) {
+    VARIANT name = text(u"com.sun.star.reflection.CoreReflection"), reflection;
+    ASSERT_EQ(call(manager, u"createInstance", DISPATCH_METHOD, {name}, &reflection), S_OK);
+    VariantClear(&name);
+    VARIANT typeName = text(u"com.sun.star.lang.XMultiServiceFactory"), type, methodName = text(u"createInstance"),
+            method;
+    ASSERT_EQ(call(reflection.pdispVal, u"forName", DISPATCH_METHOD, {typeName}, &type), S_OK);
+    ASSERT_EQ(call(type.pdispVal, u"getMethod", DISPATCH_METHOD, {methodName}, &method), S_OK);
+    ASSERT_EQ(method.vt, VT_DISPATCH);
+
+    // invoke(object, [in-out] arguments): createInstance("com.sun.star.script.Converter").
+    VARIANT service = text(u"com.sun.star.script.Converter");
+    SAFEARRAY* arguments = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+    LONG index = 0;
+    SafeArrayPutElement(arguments, &index, &service);
+    VARIANT argumentList, reference, on, made;
+    VariantInit(&argumentList), VariantInit(&on);
+    argumentList.vt = VT_ARRAY | VT_VARIANT, argumentList.parray = arguments;
+    reference.vt = VT_BYREF | VT_VARIANT, reference.pvarVal = &argumentList;
+    on.vt = VT_DISPATCH, on.pdispVal = manager;
+    EXPECT_EQ(call(method.pdispVal, u"invoke", DISPATCH_METHOD, {reference, on}, &made), S_OK);
+    EXPECT_EQ(made.vt, VT_DISPATCH);
+    EXPECT_EQ(argumentList.vt, VT_ARRAY | VT_VARIANT);  // given back: the same one argument
+    if (argumentList.vt == (VT_ARRAY | VT_VARIANT)) {
+        EXPECT_EQ(argumentList.parray->rgsabound[0].cElements, 1u);
+    }
+    VariantClear(&made);
+    EXPECT_EQ(call(method.pdispVal, u"invoke", DISPATCH_METHOD, {argumentList, on}, &made), DISP_E_TYPEMISMATCH);
+    for (VARIANT* value : {&argumentList, &service, &typeName, &methodName, &type, &method, &reflection})
+        VariantClear(value);
+}
+
 }  // namespace
 }  // namespace grid::test
