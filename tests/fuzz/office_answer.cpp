@@ -1,5 +1,5 @@
 // The fast capture's reading of the office's answer. A sheet of the Calc stand-in decoded from the
-// input (up to 6 x 6 cells, their formats, merged areas, overlapping or reaching outside too), the
+// input (up to 6 x 6 cells, their formats, merged areas, some reaching outside the range), the
 // routine's answer then changed by edits from the input: any value set to any number, a list cut
 // or lengthened, a text replaced, the tag or the size changed. Whatever the answer, the capture
 // must end cleanly, with every automation object released: when the answer is not taken, with the
@@ -69,8 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     grid::test::CalcStandIn calc;
     grid::test::StandInAutomation automation(calc);
     calc.resize(1 + input.byte() % 6, 1 + input.byte() % 6);
-    for (int area = input.byte() % 4; area > 0; --area)
-        calc.merges.push_back({input.byte() % 7, input.byte() % 7, input.byte() % 7, input.byte() % 7});
+    // Merged areas as Calc has them: none overlapping another, each at least two cells; some reach
+    // outside the range.
+    for (int area = input.byte() % 4; area > 0; --area) {
+        const int32_t column = input.byte() % 7, row = input.byte() % 7;
+        const grid::test::StandInArea made = {column, column + input.byte() % 3, row, row + input.byte() % 3};
+        bool apart = made.lastColumn > made.firstColumn || made.lastRow > made.firstRow;
+        for (const grid::test::StandInArea& other : calc.merges)
+            apart = apart && (made.lastColumn < other.firstColumn || other.lastColumn < made.firstColumn ||
+                              made.lastRow < other.firstRow || other.lastRow < made.firstRow);
+        if (apart) calc.merges.push_back(made);
+    }
     // Formats from a few values each, so that cells share groups.
     for (grid::test::StandInCell& cell : calc.cells) {
         const uint8_t pick = input.byte();
