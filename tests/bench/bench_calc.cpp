@@ -147,31 +147,24 @@ void reset() {
     grid::resetSettings<char16_t>();
 }
 
-void Capture(benchmark::State& state) {
+// The capture of the copied range, the cells read one by one or, when `inOffice`, in the office.
+void captureEachTime(benchmark::State& state, bool inOffice) {
     const int size = int(state.range(0));
     copy(size);
     grid::FakeMessageBox boxes;
+    const grid::CaptureWay expected = inOffice ? grid::CaptureWay::inOffice : grid::CaptureWay::perCell;
     for (auto _ : state) {
         reset();
+        if (inOffice) std::char_traits<char16_t>::copy(grid::settings<char16_t>().fast_capture_yn, u"ON", 3);
         if (grid::RunCalcCapture<char16_t>() != grid::kOk) state.SkipWithError("the capture failed");
+        else if (grid::lastCaptureWay() != expected) state.SkipWithError("the cells were read the other way");
         grid::ReleaseCellGrid<char16_t>();
     }
     state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
 }
 
-void FastCapture(benchmark::State& state) {
-    const int size = int(state.range(0));
-    copy(size);
-    grid::FakeMessageBox boxes;
-    for (auto _ : state) {
-        reset();
-        std::char_traits<char16_t>::copy(grid::settings<char16_t>().fast_capture_yn, u"ON", 3);
-        if (grid::RunCalcCapture<char16_t>() != grid::kOk) state.SkipWithError("the capture failed");
-        else if (grid::lastCaptureWay() != grid::CaptureWay::inOffice) state.SkipWithError("read cell by cell");
-        grid::ReleaseCellGrid<char16_t>();
-    }
-    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
-}
+void Capture(benchmark::State& state) { captureEachTime(state, false); }
+void FastCapture(benchmark::State& state) { captureEachTime(state, true); }
 
 void Conversion(benchmark::State& state) {
     const int size = int(state.range(0));
