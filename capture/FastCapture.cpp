@@ -136,9 +136,13 @@ bool listOf(const VARIANT& value, ValueList& list) {
     return list.count == 0 || list.items;
 }
 
+// An integer or a real that a 32-bit integer holds (no other reaches the cells).
 bool isNumber(const VARIANT& value) {
+    const auto fits = [](double real) { return real > -2147483649.0 && real < 2147483648.0; };  // NaN fails
     switch (value.vt) {
-        case VT_I4: case VT_I2: case VT_UI1: case VT_R4: case VT_R8: return true;
+        case VT_I4: case VT_I2: case VT_UI1: return true;
+        case VT_R4: return fits(value.fltVal);
+        case VT_R8: return fits(value.dblVal);
         default: return false;
     }
 }

@@ -415,7 +415,9 @@ private:
     static VARIANT number(double value) {
         VARIANT v;
         VariantInit(&v);
-        if (value != double(int32_t(value))) {
+        if (!(value > -2147483649.0 && value < 2147483648.0)) {
+            v.vt = VT_R8, v.dblVal = value;  // beyond a Long: a Double
+        } else if (value != double(int32_t(value))) {
             v.vt = VT_R4, v.fltVal = float(value);
         } else if (value >= -128 && value <= 127) {
             v.vt = VT_UI1, v.bVal = BYTE(static_cast<signed char>(value));

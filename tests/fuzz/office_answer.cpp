@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const Outcome perCell = capture(false);
     // The edits: 0 a value, 1 an area's value, 2 and 3 cut the lists, 4 and 5 lengthen them, 6 a
-    // text, 7 the tag, 8 the size.
+    // text, 7 the tag, 8 the size, 9 a value beyond 32 bits or with a fraction.
     std::vector<uint8_t> edits;
     while (!input.empty() && edits.size() < 12) edits.push_back(input.byte());
     std::vector<int32_t> values;
@@ -101,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     calc.alterAnswer = [&](grid::test::StandInAnswer& answer) {
         for (size_t e = 0; e < edits.size(); ++e) {
             const int32_t value = values[2 * e], at = values[2 * e + 1] & 0x7F;
-            switch (edits[e] % 9) {
+            switch (edits[e] % 10) {
                 case 0: if (!answer.described.empty()) answer.described[size_t(at) % answer.described.size()] = value; break;
                 case 1: if (!answer.areas.empty()) answer.areas[size_t(at) % answer.areas.size()] = value; break;
                 case 2: answer.described.resize(answer.described.size() * size_t(at) / 128); break;
@@ -110,7 +110,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 case 5: answer.areas.push_back(value); break;
                 case 6: if (!answer.texts.empty()) answer.texts[size_t(at) % answer.texts.size()] = u"x"; break;
                 case 7: answer.tag = u"grid cells 0"; break;
-                default: answer.rows = value; break;
+                case 8: answer.rows = value; break;
+                default:  // a real that no integer of 32 bits holds, or one with a fraction
+                    if (!answer.described.empty())
+                        answer.described[size_t(at) % answer.described.size()] = value < 0 ? value * 1e12 : value + 0.5;
+                    break;
             }
         }
     };

@@ -457,6 +457,7 @@ TYPED_TEST(CalcCaptureTest, FastWayFallsBackToThePerCellReadsWithoutAWord) {
     cases.push_back({"a value less", answer([](StandInAnswer& a) { a.described.pop_back(); })});
     cases.push_back({"a range outside", answer([](StandInAnswer& a) { a.described[24] = 3; })});
     cases.push_back({"a range backwards", answer([](StandInAnswer& a) { a.described[24] = -1; })});
+    cases.push_back({"a number beyond 32 bits", answer([](StandInAnswer& a) { a.described[2] = 1e12; })});
     cases.push_back({"no ranges", answer([](StandInAnswer& a) { a.described[22] = 0; })});
     cases.push_back({"a cell in two groups", answer([](StandInAnswer& a) {
                          a.described.insert(a.described.end(), a.described.begin(), a.described.begin() + 27);
