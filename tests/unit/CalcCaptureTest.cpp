@@ -439,7 +439,7 @@ TYPED_TEST(CalcCaptureTest, FastWayFallsBackToThePerCellReadsWithoutAWord) {
     fillSheet(this->calc, 4, 3, 7, {{0, 1, 1, 2}});
     const auto expected = this->perCellGrid();
     struct Case {
-        const char* what;
+        std::string what;
         std::function<void(CalcStandIn&)> arrange;
     };
     const auto answer = [](std::function<void(StandInAnswer&)> change) {
@@ -448,8 +448,8 @@ TYPED_TEST(CalcCaptureTest, FastWayFallsBackToThePerCellReadsWithoutAWord) {
     std::vector<Case> cases;
     for (const std::string member : {"BasicLibraries", "createLibrary", "insertByName", "getScriptProvider",
                                      "getScript", "invoke"}) {
-        cases.push_back({member.c_str(), [member](CalcStandIn& calc) { calc.failInvoke(member, E_FAIL); }});
-        cases.push_back({member.c_str(), [member](CalcStandIn& calc) { calc.failName(member); }});
+        cases.push_back({"Invoke of " + member, [member](CalcStandIn& calc) { calc.failInvoke(member, E_FAIL); }});
+        cases.push_back({"name " + member, [member](CalcStandIn& calc) { calc.failName(member); }});
     }
     cases.push_back({"another answer", answer([](StandInAnswer& a) { a.tag = u"grid cells 2"; })});
     cases.push_back({"other columns", answer([](StandInAnswer& a) { a.columns = 4; })});
