@@ -1,18 +1,14 @@
 #include "capture/CalcCapture.h"
 
-#include <cstring>
-
 #include "capture/AutoWrap.h"
 #include "capture/CellValues.h"
 #include "capture/FastCapture.h"
 #include "capture/ScopedCom.h"
-#include "core/Allocation.h"
 #include "core/CellGrid.h"
 #include "core/Messages.h"
 #include "core/RunState.h"
-#include "platform/Automation.h"
 #include "core/Settings.h"
-#include "platform/SettingsFile.h"
+#include "platform/Automation.h"
 #include "platform/Window.h"
 #include "clipboard/PlainText.h"
 

@@ -293,34 +293,29 @@ bool readAreas(const Answer& answer, OwnedArray<int32_t>& areaOf) {
     return true;
 }
 
+// An object from a member of `object`, into `out`; false when the request fails or gives no object.
+bool objectFrom(IDispatch* object, const OLECHAR* member, int callType, ScopedVariant& out,
+                std::initializer_list<VARIANT> arguments = {}) {
+    return SUCCEEDED(AutoCallQuietly(calcSession().lastResult, callType, out.out(), object, member, arguments)) &&
+           out.get().vt == VT_DISPATCH && out.get().pdispVal;
+}
+
 // The library and the routine in the document, and the routine run on the pasted range. False
 // when any request fails; `answer` then holds nothing of use.
-template <class Ch>
 bool runInOffice(ScopedVariant& answer) {
     CalcSession& s = calcSession();
     IDispatch* document = s.document.pdispVal;
     ScopedVariant libraries, library, provider, script;
-    if (FAILED(AutoCallQuietly(s.lastResult, kCallMethodOrGet, libraries.out(), document, GRID_OLESTR("BasicLibraries"))) ||
-        libraries.get().vt != VT_DISPATCH)
-        return false;
-    const ScopedVariant libraryName = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_LIBRARY));
-    if (FAILED(AutoCallQuietly(s.lastResult, kCallMethod, library.out(), libraries.get().pdispVal,
-                               GRID_OLESTR("createLibrary"), {libraryName.get()})) ||
-        library.get().vt != VT_DISPATCH)
-        return false;
-    const ScopedVariant moduleName = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_MODULE)),
-                        source = ScopedVariant::text(kReadCells);
-    if (FAILED(AutoCallQuietly(s.lastResult, kCallMethod, nullptr, library.get().pdispVal, GRID_OLESTR("insertByName"),
-                               {source.get(), moduleName.get()})))
-        return false;
-    if (FAILED(AutoCallQuietly(s.lastResult, kCallMethodOrGet, provider.out(), document,
-                               GRID_OLESTR("getScriptProvider"))) ||
-        provider.get().vt != VT_DISPATCH)
-        return false;
-    const ScopedVariant address = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_SCRIPT));
-    if (FAILED(AutoCallQuietly(s.lastResult, kCallMethod, script.out(), provider.get().pdispVal, GRID_OLESTR("getScript"),
-                               {address.get()})) ||
-        script.get().vt != VT_DISPATCH)
+    const ScopedVariant libraryName = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_LIBRARY)),
+                        moduleName = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_MODULE)),
+                        source = ScopedVariant::text(kReadCells),
+                        address = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_SCRIPT));
+    if (!objectFrom(document, GRID_OLESTR("BasicLibraries"), kCallMethodOrGet, libraries) ||
+        !objectFrom(libraries.get().pdispVal, GRID_OLESTR("createLibrary"), kCallMethod, library, {libraryName.get()}) ||
+        FAILED(AutoCallQuietly(s.lastResult, kCallMethod, nullptr, library.get().pdispVal, GRID_OLESTR("insertByName"),
+                               {source.get(), moduleName.get()})) ||
+        !objectFrom(document, GRID_OLESTR("getScriptProvider"), kCallMethodOrGet, provider) ||
+        !objectFrom(provider.get().pdispVal, GRID_OLESTR("getScript"), kCallMethod, script, {address.get()}))
         return false;
 
     // invoke(parameters, out indices of out parameters, out values): one parameter, the range.
@@ -348,7 +343,7 @@ StatusCode captureInOffice(bool& filled) {
     CellGrid<Ch>& grid = cellGrid<Ch>();
     ScopedVariant reply;
     Answer answer;
-    if (!runInOffice<Ch>(reply) || !understood<Ch>(reply.get(), answer)) return kOk;
+    if (!runInOffice(reply) || !understood<Ch>(reply.get(), answer)) return kOk;
     const size_t cells = size_t(grid.rows) * size_t(grid.columns);
     OwnedArray<int32_t> groupOf(cells), areaOf(cells);
     OwnedArray<CalcCellFormat> formats(cells);
