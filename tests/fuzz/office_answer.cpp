@@ -17,11 +17,12 @@
 #include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeSettingsFile.h"
 #include "tests/calc/CalcStandIn.h"
+#include "tests/calc/CapturedFields.h"
 #include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 
-using Cells = std::vector<std::vector<int32_t>>;
+using Cells = std::vector<grid::test::CapturedFields>;
 
 struct Outcome {
     grid::StatusCode status;
@@ -41,10 +42,7 @@ Outcome capture(bool fast) {
     for (int32_t i = 0; i < grid.rows * grid.columns; ++i) {
         const grid::CellRecord<char16_t>& c = grid.cells[i];
         outcome.texts += std::u16string(c.text.data, size_t(c.text.length)) + u'\0';
-        outcome.cells.push_back({c.horiJustify, c.vertJustify, c.charColor, c.charHeight, c.bold, c.italic, c.underline,
-                                 c.strikeout, c.backColor, c.mergePosition, c.mergeFirstColumn, c.mergeLastColumn,
-                                 c.mergeFirstRow, c.mergeLastRow, c.border[0], c.border[1], c.border[2], c.border[3],
-                                 c.borderColor[0], c.borderColor[1], c.borderColor[2], c.borderColor[3]});
+        outcome.cells.push_back(grid::test::capturedFields(c));
         // Merged areas whole and inside the grid, however the answer gave them.
         if (c.mergePosition < grid::kNotMerged || c.mergePosition > grid::kMergeLastCovered) std::abort();
         if (c.mergePosition == grid::kMergeAnchor &&

@@ -17,17 +17,13 @@
 #include "html/HtmlProgram.h"
 #include "platform/fake/FakeMessageBox.h"
 #include "platform/uno/CalcConnection_uno.h"
+#include "tests/calc/CapturedFields.h"
 
 namespace {
 
-struct Field {
-    const char* name;
-    int32_t value;
-};
-
 struct CellFields {
     std::u16string text;
-    std::vector<Field> fields;
+    grid::test::CapturedFields fields;
 };
 
 std::vector<CellFields> snapshot() {
@@ -35,21 +31,8 @@ std::vector<CellFields> snapshot() {
     std::vector<CellFields> cells;
     for (int32_t i = 0; i < grid.rows * grid.columns; ++i) {
         const grid::CellRecord<char16_t>& c = grid.cells[i];
-        CellFields taken;
-        if (c.text.data) taken.text.assign(c.text.data, size_t(c.text.length));
-        taken.fields = {{"horiJustify", c.horiJustify}, {"vertJustify", c.vertJustify},
-                        {"charColor", c.charColor},     {"charHeight", c.charHeight},
-                        {"bold", c.bold},               {"italic", c.italic},
-                        {"underline", c.underline},     {"strikeout", c.strikeout},
-                        {"backColor", c.backColor},     {"mergePosition", c.mergePosition},
-                        {"mergeFirstColumn", c.mergeFirstColumn}, {"mergeLastColumn", c.mergeLastColumn},
-                        {"mergeFirstRow", c.mergeFirstRow},       {"mergeLastRow", c.mergeLastRow}};
-        static const char* const sides[4] = {"left", "right", "top", "bottom"};
-        for (int side = 0; side < 4; ++side) {
-            taken.fields.push_back({sides[side], c.border[side]});
-            taken.fields.push_back({sides[side], c.borderColor[side]});
-        }
-        cells.push_back(taken);
+        cells.push_back({c.text.data ? std::u16string(c.text.data, size_t(c.text.length)) : std::u16string(),
+                         grid::test::capturedFields(c)});
     }
     return cells;
 }
@@ -114,9 +97,9 @@ int main() {
         if (perCell[i].text != inOffice[i].text && ++differences <= 10)
             std::printf("    cell (%d, %d): the texts differ\n", column, row);
         for (size_t f = 0; f < perCell[i].fields.size(); ++f)
-            if (perCell[i].fields[f].value != inOffice[i].fields[f].value && ++differences <= 10)
+            if (perCell[i].fields[f] != inOffice[i].fields[f] && ++differences <= 10)
                 std::printf("    cell (%d, %d) %s: %d one by one, %d in the office\n", column, row,
-                            perCell[i].fields[f].name, perCell[i].fields[f].value, inOffice[i].fields[f].value);
+                            grid::test::kCapturedFieldNames[f], perCell[i].fields[f], inOffice[i].fields[f]);
     }
     if (differences) {
         std::printf("capture-compare: %d differences in %zu cells\n", differences, perCell.size());

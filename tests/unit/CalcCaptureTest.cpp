@@ -15,6 +15,7 @@
 #include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeSettingsFile.h"
 #include "tests/calc/CalcStandIn.h"
+#include "tests/calc/CapturedFields.h"
 #include "tests/unit/TestSupport.h"
 
 namespace grid::test {
@@ -69,20 +70,15 @@ protected:
         Ch* flag = settings<Ch>().fast_capture_yn;
         flag[0] = on ? Ch('O') : Ch(0), flag[1] = Ch('N'), flag[2] = 0;
     }
-    // Every field of every cell, to compare two captures.
-    using CellFields = std::tuple<std::basic_string<Ch>, std::vector<int32_t>>;
+    // Every field of every cell, to compare two captures: the text, its buffer's capacity, the rest.
+    using CellFields = std::tuple<std::basic_string<Ch>, int32_t, CapturedFields>;
     std::vector<CellFields> gridFields() const {
         const CellGrid<Ch>& grid = cellGrid<Ch>();
         std::vector<CellFields> cells;
         for (int32_t i = 0; i < grid.rows * grid.columns; ++i) {
             const CellRecord<Ch>& c = grid.cells[i];
-            std::vector<int32_t> fields = {c.horiJustify, c.vertJustify, c.charColor, c.charHeight, c.bold, c.italic,
-                                           c.underline, c.strikeout, c.backColor, c.mergePosition,
-                                           c.mergeFirstColumn, c.mergeLastColumn, c.mergeFirstRow, c.mergeLastRow,
-                                           c.text.capacity};
-            fields.insert(fields.end(), c.border, c.border + 4);
-            fields.insert(fields.end(), c.borderColor, c.borderColor + 4);
-            cells.emplace_back(std::basic_string<Ch>(c.text.data ? c.text.data : TEXT_OF(Ch, "")), fields);
+            cells.emplace_back(std::basic_string<Ch>(c.text.data ? c.text.data : TEXT_OF(Ch, "")), c.text.capacity,
+                               capturedFields(c));
         }
         return cells;
     }
