@@ -34,6 +34,9 @@ struct ClipboardPort {
     virtual size_t globalSize(MemoryHandle block) = 0;                // GlobalSize
     virtual void setLastError(uint32_t code) = 0;                     // SetLastError
     virtual uint32_t lastError() = 0;                                 // GetLastError
+    // RegisterClipboardFormatA: the number of a format known by name (0x C000 and up), 0 when
+    // there is none to be had. The same name gives the same number while the program runs.
+    virtual uint32_t registerFormat(const char* name) = 0;
 };
 
 // The port in use; without a backend, a clipboard that cannot be opened.

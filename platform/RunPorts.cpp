@@ -23,6 +23,7 @@ struct NoClipboard final : ClipboardPort {
     size_t globalSize(MemoryHandle) override { return 0; }
     void setLastError(uint32_t) override {}
     uint32_t lastError() override { return 0; }
+    uint32_t registerFormat(const char*) override { return 0; }
 };
 
 struct NoProgressWindow final : ProgressWindowPort {

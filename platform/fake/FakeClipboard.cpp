@@ -1,7 +1,9 @@
 #include "platform/fake/FakeClipboard.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/CodePage.h"
 
@@ -191,5 +193,22 @@ bool FakeClipboard::globalUnlock(MemoryHandle handle) {
 }
 
 size_t FakeClipboard::globalSize(MemoryHandle handle) { return memory_.size(handle); }
+
+}  // namespace grid
+
+namespace grid {
+
+uint32_t FakeClipboard::registerFormat(const char* name) {
+    if (failRegistering || !name || !*name) return 0;
+    // Windows compares the names without regard to case.
+    const auto same = [&](const std::string& known) {
+        return known.size() == std::strlen(name) &&
+               std::equal(known.begin(), known.end(), name, [](char a, char b) { return std::tolower(a) == std::tolower(b); });
+    };
+    for (size_t i = 0; i < names_.size(); ++i)
+        if (same(names_[i])) return uint32_t(0xC000 + i);
+    names_.emplace_back(name);
+    return uint32_t(0xC000 + names_.size() - 1);
+}
 
 }  // namespace grid

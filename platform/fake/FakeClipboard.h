@@ -62,6 +62,10 @@ public:
     size_t globalSize(MemoryHandle block) override;
     void setLastError(uint32_t code) override { lastError_ = code; }
     uint32_t lastError() override { return lastError_; }
+    // Names get numbers from 0xC000 on, in the order they are first asked for or put.
+    uint32_t registerFormat(const char* name) override;
+    void putNamed(const std::string& name, const std::string& bytes) { put(registerFormat(name.c_str()), bytes); }
+    bool failRegistering = false;
 
 private:
     bool fails(ClipboardCall call);
@@ -69,6 +73,7 @@ private:
     MemoryHandle synthesized(uint32_t format);
 
     std::vector<std::pair<uint32_t, MemoryHandle>> formats_;  // in the order they were put
+    std::vector<std::string> names_;                            // registered, from 0xC000
     GlobalMemory memory_;
     int counts_[int(ClipboardCall::count)] = {};
     int failAt_[int(ClipboardCall::count)] = {};

@@ -22,6 +22,7 @@ struct WindowsClipboard final : ClipboardPort {
     size_t globalSize(MemoryHandle block) override { return GlobalSize(static_cast<HGLOBAL>(block)); }
     void setLastError(uint32_t code) override { SetLastError(code); }
     uint32_t lastError() override { return GetLastError(); }
+    uint32_t registerFormat(const char* name) override { return RegisterClipboardFormatA(name); }
 };
 
 }  // namespace

@@ -152,6 +152,7 @@ struct CountedClipboard final : ClipboardPort {
     size_t globalSize(MemoryHandle block) override { return system.globalSize(block); }
     void setLastError(uint32_t code) override { system.setLastError(code); }
     uint32_t lastError() override { return system.lastError(); }
+    uint32_t registerFormat(const char* name) override { return system.registerFormat(name); }
 
     ClipboardPort& system = *systemClipboard();
     int callAfterFailures, failures = 0, attempts = 0;
