@@ -320,6 +320,7 @@ CalcCapturePort* currentCalc = &automationCalc;
 }  // namespace
 
 CaptureWay lastCaptureWay() { return lastWay; }
+void noteCaptureWay(CaptureWay way) { lastWay = way; }
 
 CalcCapturePort& calcCapturePort() { return *currentCalc; }
 void setCalcCapturePort(CalcCapturePort* port) { currentCalc = port ? port : &automationCalc; }

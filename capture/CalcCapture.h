@@ -19,7 +19,8 @@ template <class Ch> [[nodiscard]] StatusCode RunCalcCapture();
 
 // How the last capture through automation read the cells: not at all (it ended before), one by
 // one, or in the office at once (capture/FastCapture.h).
-enum class CaptureWay { none, perCell, inOffice };
+enum class CaptureWay { none, perCell, inOffice, fromClipboard };
 CaptureWay lastCaptureWay();
+void noteCaptureWay(CaptureWay way);
 
 }  // namespace grid

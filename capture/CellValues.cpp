@@ -56,8 +56,12 @@ void applyCellFormat(CellRecord<Ch>& cell, const CalcCellFormat& format) {
 template <class Ch>
 StatusCode storeCellText(CellRecord<Ch>& cell, BSTR string) {
     static const char16_t none[] = {0};
-    const char16_t* wide = string ? reinterpret_cast<const char16_t*>(string) : none;
-    const int32_t length = string ? static_cast<int32_t>(SysStringLen(string)) : 0;
+    return storeCellText(cell, string ? reinterpret_cast<const char16_t*>(string) : none,
+                         string ? static_cast<int32_t>(SysStringLen(string)) : 0);
+}
+
+template <class Ch>
+StatusCode storeCellText(CellRecord<Ch>& cell, const char16_t* wide, int32_t length) {
     if constexpr (sizeof(Ch) == 2) {
         if (InitTextBuffer(cell.text, length) != kOk) return kNoMemory;
         std::memcpy(cell.text.data, wide, size_t(length) * sizeof(char16_t));
@@ -124,6 +128,8 @@ template void applyCellFormat<char>(CellRecord<char>&, const CalcCellFormat&);
 template void applyCellFormat<char16_t>(CellRecord<char16_t>&, const CalcCellFormat&);
 template StatusCode storeCellText<char>(CellRecord<char>&, BSTR);
 template StatusCode storeCellText<char16_t>(CellRecord<char16_t>&, BSTR);
+template StatusCode storeCellText<char>(CellRecord<char>&, const char16_t*, int32_t);
+template StatusCode storeCellText<char16_t>(CellRecord<char16_t>&, const char16_t*, int32_t);
 template StatusCode placeMergedArea<char>(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t);
 template StatusCode placeMergedArea<char16_t>(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t);
 template void abandonCapture<char>();

@@ -34,6 +34,9 @@ template <class Ch> void applyCellFormat(CellRecord<Ch>& cell, const CalcCellFor
 // The cell text: Gridweave keeps the UTF-16 string, Gridquill its multibyte form under the
 // runtime's locale. 0, or 101 / 120 after the message (the caller abandons the capture).
 template <class Ch> [[nodiscard]] StatusCode storeCellText(CellRecord<Ch>& cell, BSTR string);
+// The same for UTF-16 text of the given length from elsewhere than the office.
+template <class Ch>
+[[nodiscard]] StatusCode storeCellText(CellRecord<Ch>& cell, const char16_t* wide, int32_t length);
 
 // The area Calc reports for the cell at (column, row), which no earlier anchor has placed: nothing
 // for the cell alone; else the cell is the area's anchor (cells are visited row by row, its

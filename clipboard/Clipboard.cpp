@@ -205,11 +205,46 @@ StatusCode writeClipboard(const Ch* text) {
     return kOk;
 }
 
+template <class Ch>
+bool readNamedFormats(const char* const* names, OwnedBytes* contents, size_t count, size_t most) {
+    ClipboardPort& clipboard = clipboardPort();
+    uint32_t formats[4];
+    if (count > 4) return false;
+    for (size_t i = 0; i < count; ++i)
+        if ((formats[i] = clipboard.registerFormat(names[i])) == 0) return false;
+    if (!openWithRetries<Ch>()) return false;
+    bool read = true;
+    for (size_t i = 0; i < count && read; ++i) {
+        read = false;
+        // Only formats the owner offers: asking for another could make some owners render it.
+        clipboard.setLastError(0);
+        uint32_t format = clipboard.enumFormats(0);
+        while (format != 0 && format != formats[i]) format = clipboard.enumFormats(format);
+        if (format == 0) break;
+        MemoryHandle data = clipboard.getData(formats[i]);
+        if (!data) break;
+        const void* bytes = clipboard.globalLock(data);
+        if (!bytes) break;
+        const size_t size = clipboard.globalSize(data);
+        if (size <= most && contents[i].allocate(size)) {
+            std::memcpy(contents[i].data(), bytes, size);
+            read = true;
+        }
+        (void)unlockFailed(data);
+    }
+    clipboard.close();
+    if (!read)
+        for (size_t i = 0; i < count; ++i) contents[i].reset();
+    return read;
+}
+
 template int32_t probeClipboard<char>();
 template int32_t probeClipboard<char16_t>();
 template StatusCode readClipboardText<char>(char**);
 template StatusCode readClipboardText<char16_t>(char16_t**);
 template StatusCode writeClipboard<char>(const char*);
 template StatusCode writeClipboard<char16_t>(const char16_t*);
+template bool readNamedFormats<char>(const char* const*, OwnedBytes*, size_t, size_t);
+template bool readNamedFormats<char16_t>(const char* const*, OwnedBytes*, size_t, size_t);
 
 }  // namespace grid

@@ -2,6 +2,7 @@
 // The clipboard at both ends of a run: what the user copied, and the markup put in its place.
 #include <cstdint>
 
+#include "core/Allocation.h"
 #include "core/Status.h"
 
 namespace grid {
@@ -21,5 +22,11 @@ template <class Ch> [[nodiscard]] int32_t probeClipboard();
 template <class Ch> [[nodiscard]] StatusCode readClipboardText(Ch** copy);
 // Replaces the clipboard's contents with the text; 0, or 101/120 after a reported failure.
 template <class Ch> [[nodiscard]] StatusCode writeClipboard(const Ch* text);
+
+// The bytes of `count` formats known by name, each copied whole into `contents`, read without a
+// word to the user: false when the clipboard cannot be opened, a format is not there, cannot be
+// had or is larger than `most` bytes. The clipboard's contents stay as they are.
+template <class Ch>
+[[nodiscard]] bool readNamedFormats(const char* const* names, OwnedBytes* contents, size_t count, size_t most);
 
 }  // namespace grid

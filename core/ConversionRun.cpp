@@ -2,6 +2,7 @@
 
 #include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
+#include "capture/DirectCapture.h"
 #include "clipboard/Clipboard.h"
 #include "clipboard/PlainText.h"
 #include "core/Assert.h"
@@ -50,7 +51,14 @@ template <class Ch>
     if (kind == kNoMemory || kind == kFailedReported) return kind;
     run.clipboardKind = kind;
     if (kind == kNothingUsable) return kFailedReported;
-    if (kind == kSpreadsheetData) return RunCalcCapture<Ch>();
+    if (kind == kSpreadsheetData) {
+        if (directCaptureOn<Ch>()) {
+            bool filled = false;
+            const StatusCode direct = captureFromClipboard<Ch>(filled);
+            if (filled) return direct;
+        }
+        return RunCalcCapture<Ch>();
+    }
     return capturePlainText<Ch>();
 }
 

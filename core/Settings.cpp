@@ -87,6 +87,11 @@ bool fastCaptureOn() {
     return isExactlyOn(theSettings<Ch>.fast_capture_yn);
 }
 
+template <class Ch>
+bool directCaptureOn() {
+    return isExactlyOn(theSettings<Ch>.direct_capture_yn);
+}
+
 bool htmlFiveMode() { return settings<char16_t>().htmlversion[0] == u'5'; }
 
 template <class Ch>
@@ -124,6 +129,8 @@ void readSettings(const Ch* path) {
     if constexpr (sizeof(Ch) == 2) readSettingsString(path, u"Locale", u"Locale", u"", s.localeName);
     readSettingsString(path, TEXT_OF(Ch, "Param"), TEXT_OF(Ch, "fast_capture_yn"), TEXT_OF(Ch, ""),
                        s.fast_capture_yn);
+    readSettingsString(path, TEXT_OF(Ch, "Param"), TEXT_OF(Ch, "direct_capture_yn"), TEXT_OF(Ch, ""),
+                       s.direct_capture_yn);
 }
 
 template <class Ch>
@@ -155,6 +162,8 @@ void prepareSettings() {
 
 template bool fastCaptureOn<char>();
 template bool fastCaptureOn<char16_t>();
+template bool directCaptureOn<char>();
+template bool directCaptureOn<char16_t>();
 template void resetSettings<char>();
 template void resetSettings<char16_t>();
 template void locateSettingsFile<char>(char*, size_t);

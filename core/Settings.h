@@ -50,6 +50,7 @@ struct Settings<char16_t> {
     char16_t inline_style_yn[101];  // ON: the third style, inline CSS (html/InlineStyle.h)
     char16_t localeName[1000];  // Locale/Locale: the LC_CTYPE locale; empty is the user's default
     char16_t fast_capture_yn[101];  // Param; ON: the cells are read in the office (capture/FastCapture.h)
+    char16_t direct_capture_yn[101];  // Param; ON: the cells are read from the copy itself (capture/DirectCapture.h)
 };
 
 template <>
@@ -77,6 +78,7 @@ struct Settings<char> {
     char escape_chars[101];  // characters of the cell texts written through escape_code
     MarkupTemplate escape_code;
     char fast_capture_yn[101];  // Param; ON: the cells are read in the office (capture/FastCapture.h)
+    char direct_capture_yn[101];  // Param; ON: the cells are read from the copy itself (capture/DirectCapture.h)
 };
 
 template <class Ch>
@@ -94,6 +96,9 @@ template <class Ch> void resetSettings();
 bool flagIsOn(const char16_t* value);
 // The capture reads the cells in the office, in one request (fast_capture_yn is "ON").
 template <class Ch> bool fastCaptureOn();
+// The cells are read from what the copy put on the clipboard, without an office, where it can be
+// (direct_capture_yn is "ON").
+template <class Ch> bool directCaptureOn();
 // HTML5 output: htmlversion starts with "5".
 bool htmlFiveMode();
 
@@ -103,7 +108,7 @@ template <class Ch> void locateSettingsFile(Ch* directory, size_t size);
 // 0 when nothing lies at directory + separator + name, -1 for a directory, 1 for a file.
 template <class Ch> int settingsFileExists(const Ch* directory, const Ch* name);
 // Fills the settings from the file at path: the common keys, the Param keys of the program's own
-// parts (core/Program.h), then Gridweave's Locale, then Param/fast_capture_yn; a missing file or
+// parts (core/Program.h), then Gridweave's Locale, then Param/fast_capture_yn and direct_capture_yn; a missing file or
 // key gives the defaults.
 template <class Ch> void readSettings(const Ch* path);
 // One string key into value (size characters, NUL included), cleared first so that a value the

@@ -47,6 +47,18 @@ std::string charsetOf(const std::string& type) {
 
 bool isUtf8Charset(const std::string& charset) { return charset == "utf-8" || charset == "utf8"; }
 
+// The Windows format a target stands for, as office programs name it in the target:
+// `application/x-openoffice-link;windows_formatname="Link"` stands for "Link". Empty for none.
+std::string windowsFormatName(const std::string& target) {
+    const std::string key = "windows_formatname=\"";
+    const size_t at = target.find(key);
+    if (at == std::string::npos) return "";
+    const size_t end = target.find('"', at + key.size());
+    return end == std::string::npos ? "" : target.substr(at + key.size(), end - at - key.size());
+}
+
+constexpr uint32_t kFirstNamedFormat = 0xC000;
+
 bool isPlainText(const std::string& target) { return lowerCase(target).rfind("text/plain", 0) == 0; }
 
 // How much a target of text is preferred, lower first; -1 for a target that is not text. Text of a
@@ -228,6 +240,8 @@ public:
             if (!source().read(kSylkTarget, bytes, type, lastError_)) return nullptr;
         } else if (format == kFormatText || format == kFormatUnicodeText) {
             if (!readText(bytes)) return nullptr;
+        } else if (format >= kFirstNamedFormat && format - kFirstNamedFormat < names_.size()) {
+            if (!readNamed(names_[format - kFirstNamedFormat], bytes)) return nullptr;
         } else {
             return nullptr;
         }
@@ -274,6 +288,13 @@ public:
     size_t globalSize(MemoryHandle handle) override { return memory_.size(handle); }
     void setLastError(uint32_t code) override { lastError_ = code; }
     uint32_t lastError() override { return lastError_; }
+    uint32_t registerFormat(const char* name) override {
+        if (!name || !*name) return 0;
+        for (size_t i = 0; i < names_.size(); ++i)
+            if (lowerCase(names_[i]) == lowerCase(name)) return uint32_t(kFirstNamedFormat + i);
+        names_.emplace_back(name);
+        return uint32_t(kFirstNamedFormat + names_.size() - 1);
+    }
 
     // Markup written and not yet handed on, for the keeper.
     bool markupToKeep() const { return published_ && !kept_; }
@@ -300,7 +321,25 @@ private:
         // Either text format stands for the other, as on Windows.
         if (text) list.push_back(kFormatUnicodeText), list.push_back(kFormatText);
         if (sylk) list.push_back(kFormatSylk);
+        for (size_t i = 0; i < names_.size(); ++i)
+            if (std::any_of(targets.begin(), targets.end(), [&](const std::string& target) {
+                    return lowerCase(windowsFormatName(target)) == lowerCase(names_[i]);
+                }))
+                list.push_back(uint32_t(kFirstNamedFormat + i));
         return true;
+    }
+
+    // The bytes of the target that stands for a format known by name, as they are.
+    bool readNamed(const std::string& name, std::string& bytes) {
+        std::vector<std::string> targets;
+        if (!source().targets(targets, lastError_)) return false;
+        for (const std::string& target : targets)
+            if (lowerCase(windowsFormatName(target)) == lowerCase(name)) {
+                std::string type;
+                return source().read(target, bytes, type, lastError_);
+            }
+        lastError_ = kErrorInvalidData;
+        return false;
     }
 
     // The clipboard's text as UTF-8, from the best target of text that the owner offers.
@@ -367,6 +406,7 @@ private:
 
     bool open_ = false, written_ = false, published_ = false, kept_ = false;
     std::vector<uint32_t> formats_;
+    std::vector<std::string> names_;  // formats known by name, from kFirstNamedFormat
     std::vector<MemoryHandle> handedOut_;
     GlobalMemory memory_;
     std::string text_;

@@ -8,6 +8,7 @@
 
 #include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
+#include "capture/DirectCapture.h"
 #include "core/ConversionRun.h"
 #include "core/Settings.h"
 #include "platform/fake/FakeClipboard.h"
@@ -16,6 +17,7 @@
 #include "platform/fake/FakeSettingsFile.h"
 #include "tests/calc/CalcStandIn.h"
 #include "tests/calc/CapturedFields.h"
+#include "tests/calc/PackageMaker.h"
 #include "tests/unit/TestSupport.h"
 
 namespace grid::test {
@@ -93,6 +95,13 @@ protected:
         window.positions.clear();
         useFastCapture(true);
         return fields;
+    }
+
+    // The direct way from a copy's package and link.
+    StatusCode direct(const CopiedCells& copied, bool& filled) {
+        const auto* package = reinterpret_cast<const uint8_t*>(copied.package.data());
+        const auto* link = reinterpret_cast<const uint8_t*>(copied.link.data());
+        return captureFromPackage<Ch>(package, copied.package.size(), link, copied.link.size(), filled);
     }
 
     CalcStandIn calc;
@@ -522,6 +531,163 @@ TYPED_TEST(CalcCaptureTest, FastWayEndsAsThePerCellReadsDo) {
         EXPECT_EQ(this->count("getCellByPosition"), 0);
     }
     this->window.onProgress = nullptr;
+}
+
+
+// The direct way, from the copy's own package and link: the same grid as the per-cell reads of
+// the same cells, with no request to the office, wherever the range stands on its sheet.
+TYPED_TEST(CalcCaptureTest, DirectWayGivesTheGridOfThePerCellReadsWithoutTheOffice) {
+    using Ch = TypeParam;
+    struct Sheet {
+        int32_t rows, columns, left, top;
+        std::vector<StandInArea> areas;
+    };
+    const Sheet sheets[] = {
+        {1, 1, 0, 0, {}},
+        {3, 2, 2, 4, {{0, 1, 0, 2}}},
+        {9, 7, 0, 1, {{1, 3, 0, 1}, {0, 0, 3, 8}, {4, 6, 6, 8}, {5, 6, 1, 1}}},
+        {12, 5, 27, 0, {{0, 4, 0, 0}, {2, 3, 5, 10}}},
+    };
+    unsigned seed = 11;
+    for (const Sheet& sheet : sheets) {
+        SCOPED_TRACE(std::to_string(sheet.rows) + " x " + std::to_string(sheet.columns));
+        fillSheet(this->calc, sheet.rows, sheet.columns, seed++, sheet.areas);
+        // Calc keeps no carriage return in a text, nor a colour for a side without a line.
+        for (StandInCell& cell : this->calc.cells)
+            for (size_t at; (at = cell.text.find(u'\r')) != std::u16string::npos;) cell.text.erase(at, 1);
+        for (StandInCell& cell : this->calc.cells)
+            for (StandInLine& line : cell.lines)
+                if (line.color == -1 || (line.inner == 0 && line.outer == 0)) line.color = 0;
+        const auto expected = this->perCellGrid();
+        const CopiedCells copied = copiedCellsOf(this->calc, sheet.left, sheet.top);
+        bool filled = false;
+        ASSERT_EQ(this->direct(copied, filled), kOk);
+        EXPECT_TRUE(filled);
+        EXPECT_EQ(lastCaptureWay(), CaptureWay::fromClipboard);
+        EXPECT_EQ(this->gridFields(), expected);
+        EXPECT_TRUE(this->calc.calls.empty());
+        EXPECT_EQ(this->window.positions.back(), 90);
+        ReleaseCellGrid<Ch>();
+    }
+}
+
+// What Calc writes beyond what the stand-in's cells give: styles through their parents, the
+// default style and column defaults, texts in spans, fields, comments, repeated cells.
+TYPED_TEST(CalcCaptureTest, DirectWayReadsTheOfficesOwnForms) {
+    using Ch = TypeParam;
+    const std::string common =
+        "<style:style style:name=\"Heading\" style:family=\"table-cell\" style:parent-style-name=\"Default\">"
+        "<style:text-properties fo:font-weight=\"bold\" fo:color=\"#102030\"/></style:style>";
+    const std::string automatic =
+        "<style:style style:name=\"ce1\" style:family=\"table-cell\" style:parent-style-name=\"Heading\">"
+        "<style:table-cell-properties fo:border=\"2.5pt solid #ff0000\" fo:border-top=\"none\" "
+        "style:text-align-source=\"value-type\" style:repeat-content=\"false\"/>"
+        "<style:paragraph-properties fo:text-align=\"center\"/><style:text-properties fo:font-size=\"10.5pt\" "
+        "style:text-underline-style=\"wave\" style:text-underline-type=\"double\"/></style:style>"
+        "<style:style style:name=\"co1\" style:family=\"table-cell\"><style:table-cell-properties "
+        "fo:background-color=\"#00ff00\" fo:border-bottom=\"0.06pt double #0000ff\" "
+        "style:border-line-width-bottom=\"0.02cm 0.02cm 0.02cm\"/></style:style>";
+    const std::string table =
+        "<table:table-column table:number-columns-repeated=\"2\"/>"
+        "<table:table-column table:default-cell-style-name=\"co1\" table:number-columns-repeated=\"1022\"/>"
+        "<table:table-row table:number-rows-repeated=\"2\"><table:table-cell table:number-columns-repeated=\"1024\"/>"
+        "</table:table-row><table:table-row><table:table-cell/>"
+        "<table:table-cell table:style-name=\"ce1\"><text:p>  a <text:span>b<text:s text:c=\"3\"/>c</text:span>"
+        "<office:annotation><text:p>note</text:p></office:annotation><text:tab/>d<text:line-break/>e</text:p>"
+        "<text:p/><text:p><text:a>link</text:a> x</text:p></table:table-cell>"
+        "<table:table-cell table:number-columns-repeated=\"2\"><text:p>twice</text:p></table:table-cell>"
+        "<table:table-cell table:number-columns-repeated=\"1020\"/></table:table-row>";
+    const CopiedCells copied = {zipOf({{"content.xml", contentXml(automatic, table, "My 'Sheet'")},
+                                       {"styles.xml", stylesXml("<style:text-properties fo:font-size=\"12pt\"/>", common)}}),
+                                linkOf("'My ''Sheet'''.B3:D3")};
+    bool filled = false;
+    ASSERT_EQ(this->direct(copied, filled), kOk);
+    ASSERT_TRUE(filled);
+    const CellGrid<Ch>& grid = cellGrid<Ch>();
+    ASSERT_EQ(grid.rows * 10 + grid.columns, 13);
+    const CellRecord<Ch>& styled = grid.at(0, 0);
+    EXPECT_EQ(std::basic_string<Ch>(styled.text.data), TEXT_OF(Ch, "a b   c\td\ne\n\nlink x"));
+    EXPECT_EQ(styled.horiJustify, kHoriStandard);  // the value's own alignment wins over the paragraph's
+    EXPECT_EQ(styled.charHeight, 10);
+    EXPECT_EQ(styled.bold, 1);
+    EXPECT_EQ(styled.charColor, 0x102030);
+    EXPECT_EQ(styled.underline, 11);
+    const int32_t lines[4] = {kThickLine, kThickLine, kNoLine, kThickLine}, colours[4] = {0xFF0000, 0xFF0000, 0, 0xFF0000};
+    for (int side = 0; side < 4; ++side) {
+        EXPECT_EQ(styled.border[side], lines[side]) << side;
+        EXPECT_EQ(styled.borderColor[side], colours[side]) << side;
+    }
+    for (int32_t column : {1, 2}) {
+        const CellRecord<Ch>& plain = grid.at(column, 0);
+        EXPECT_EQ(std::basic_string<Ch>(plain.text.data), TEXT_OF(Ch, "twice"));
+        EXPECT_EQ(plain.charHeight, 12);  // from the default style
+        EXPECT_EQ(plain.backColor, 0x00FF00);  // the column's default style
+        EXPECT_EQ(plain.border[kBottom], kThickLine);
+        EXPECT_EQ(plain.charColor, 0);
+    }
+}
+
+// A copy the direct way does not take: nothing is shown, the grid stays unallocated, and the run
+// reads the cells through the office as without the key.
+TYPED_TEST(CalcCaptureTest, DirectWayLeavesWhatItDoesNotTakeToTheOffice) {
+    using Ch = TypeParam;
+    fillSheet(this->calc, 2, 2, 3, {});
+    const CopiedCells good = copiedCellsOf(this->calc, 1, 1);
+    const std::string content = contentXml("", "<table:table-row><table:table-cell><text:p>x</text:p></table:table-cell></table:table-row>");
+    const auto package = [&](const std::string& xml, const std::string& styles = stylesXml()) {
+        return zipOf({{"content.xml", xml}, {"styles.xml", styles}});
+    };
+    std::string truncated = good.package.substr(0, good.package.size() / 2), damaged = good.package, withDtd = content;
+    withDtd.insert(withDtd.find("?>") + 2, "<!DOCTYPE x [<!ENTITY a \"b\">]>");
+    damaged[60] ^= 0x55;  // inside the first member's deflated data
+    const std::string loop = stylesXml("", "<style:style style:name=\"A\" style:family=\"table-cell\" style:parent-style-name=\"B\"/>"
+                                           "<style:style style:name=\"B\" style:family=\"table-cell\" style:parent-style-name=\"A\"/>");
+    const std::pair<CopiedCells, const char*> cases[] = {
+        {{"not a zip at all", good.link}, "not a ZIP"},
+        {{truncated, good.link}, "a truncated ZIP"},
+        {{damaged, good.link}, "a damaged member"},
+        {{zipOf({{"content.xml", content}}), linkOf("Sheet1.A1")}, "no styles.xml"},
+        {{package(withDtd), linkOf("Sheet1.A1")}, "a DTD"},
+        {{package(content.substr(0, content.size() - 30)), linkOf("Sheet1.A1")}, "truncated XML"},
+        {{package(content), linkOf("Sheet1.A1:A2")}, "a range outside the sheet"},
+        {{package(content), linkOf("Other.A1")}, "another sheet's name"},
+        {{package(content), "soffice\0Untitled"}, "a link without its item"},
+        {{package(content), linkOf("Sheet1.A0")}, "a link without a cell"},
+        {{package(contentXml("", "<table:table-row><table:table-cell table:style-name=\"A\"/></table:table-row>"), loop),
+          linkOf("Sheet1.A1")}, "a style chain that loops"},
+        {{package(contentXml("", "<table:table-row><table:table-cell table:style-name=\"none\"/></table:table-row>")),
+          linkOf("Sheet1.A1")}, "a style that is not there"},
+        {{package(contentXml("", "<table:table-row><table:table-cell table:number-columns-spanned=\"3\"/>"
+                                 "<table:covered-table-cell/></table:table-row>")), linkOf("Sheet1.A1:B1")}, "an area beyond the range"},
+        {{package(contentXml("", "<table:table-row><table:covered-table-cell/></table:table-row>")), linkOf("Sheet1.A1")},
+         "a covered cell without its area"},
+        {{package(contentXml("", "<table:table-row table:visibility=\"filter\"><table:table-cell/></table:table-row>")),
+          linkOf("Sheet1.A1")}, "a filtered row"},
+        {{zipOf({{"content.xml", std::string(8 << 20, ' ')}, {"styles.xml", stylesXml()}}), good.link}, "a member 200 times its size"},
+    };
+    for (const auto& [copied, what] : cases) {
+        SCOPED_TRACE(what);
+        bool filled = true;
+        EXPECT_EQ(this->direct(copied, filled), kOk);
+        EXPECT_FALSE(filled);
+        EXPECT_FALSE(cellGrid<Ch>().cellsAllocated);
+        ReleaseCellGrid<Ch>();
+        EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
+    }
+    // The whole run with the key: a copy that is not taken goes to the office; one that is taken
+    // never starts it.
+    Ch* flag = settings<Ch>().direct_capture_yn;
+    flag[0] = Ch('O'), flag[1] = Ch('N'), flag[2] = 0;
+    settings<Ch>().clipWaitCount = 1;
+    for (const bool taken : {false, true}) {
+        this->clipboard.clear();
+        this->clipboard.putNamed(CALC_PACKAGE_FORMAT, taken ? good.package : truncated);
+        this->clipboard.putNamed(CALC_LINK_FORMAT, good.link);
+        const int started = this->automation.initialized;
+        EXPECT_EQ(this->run(), kOk);
+        EXPECT_EQ(this->automation.initialized - started, taken ? 0 : 1);
+        EXPECT_EQ(lastCaptureWay(), taken ? CaptureWay::fromClipboard : CaptureWay::perCell);
+    }
 }
 
 }  // namespace

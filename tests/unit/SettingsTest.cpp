@@ -150,7 +150,7 @@ TEST_F(WeaveSettingsTest, KeysAreReadInOrderAndTheLocaleIsSet) {
         "Param/table_outline", "Param/line_color_yn", "Param/line_width_yn", "Param/back_color_yn",
         "Param/font_color_yn", "Param/font_size_yn", "Param/font_bold_yn", "Param/font_underline_yn",
         "Param/font_italic_yn", "Param/font_strikethrough_yn", "Param/cell_posh_yn", "Param/cell_posv_yn",
-        "Param/inline_style_yn", "Locale/Locale", "Param/fast_capture_yn",
+        "Param/inline_style_yn", "Locale/Locale", "Param/fast_capture_yn", "Param/direct_capture_yn",
     };
     EXPECT_EQ(files.keysRead, expected);
     EXPECT_EQ(files.locales, std::vector<std::string>{"ja_JP.UTF-8"});
@@ -207,7 +207,7 @@ TEST_F(QuillSettingsTest, KeysAreReadInOrderAndTheLocaleIsTheUsers) {
                             "table_begin", "table_end", "row_line", "row_frame", "head_frame", "head_sep", "head_cell",
                             "rule_poshl", "rule_poshc", "rule_poshr", "cell_span", "cell_colspan", "cell_rowspan",
                             "cover_cells", "cover_row", "cover_column", "cover_other", "cell_break", "escape_chars",
-                            "escape_code", "fast_capture_yn"})
+                            "escape_code", "fast_capture_yn", "direct_capture_yn"})
         expected.push_back(std::string("Param/") + key);
     EXPECT_EQ(files.keysRead, expected);
     EXPECT_EQ(files.locales, std::vector<std::string>{""});

@@ -1,0 +1,85 @@
+#include "capture/DirectCapture.h"
+
+#include "capture/CalcCapture.h"
+#include "capture/CalcPackage.h"
+#include "capture/CellValues.h"
+#include "clipboard/Clipboard.h"
+#include "core/CellGrid.h"
+#include "core/Messages.h"
+#include "core/RunState.h"
+#include "platform/Window.h"
+
+namespace grid {
+namespace {
+
+template <class Ch>
+[[nodiscard]] StatusCode cancelled() {
+    showMessage<Ch>(kMessageCancelled);
+    ReleaseCellGrid<Ch>();
+    runState<Ch>().cancelState.store(kCancelSeen);
+    return kCancelled;
+}
+
+}  // namespace
+
+template <class Ch>
+StatusCode captureFromPackage(const uint8_t* package, size_t packageSize, const uint8_t* link, size_t linkSize,
+                              bool& filled) {
+    filled = false;
+    LinkedRange range;
+    PackageCells cells;
+    if (!readCalcLink(link, linkSize, range) || readCalcPackage(package, packageSize, range, cells) != PackageResult::ok)
+        return kOk;
+    filled = true;
+    noteCaptureWay(CaptureWay::fromClipboard);
+    progressWindowPort().setProgress(25);
+    if (cancelRequested<Ch>()) return cancelled<Ch>();
+
+    CellGrid<Ch>& grid = cellGrid<Ch>();
+    grid.rows = cells.rows;
+    grid.columns = cells.columns;
+    if (AllocateCellGrid<Ch>() != kOk) {
+        ReleaseCellGrid<Ch>();
+        return kNoMemory;
+    }
+    progressWindowPort().setProgress(30);
+    if (cancelRequested<Ch>()) return cancelled<Ch>();
+    const int32_t step = 60000 / grid.rows;
+    const bool oneCell = grid.rows == 1 && grid.columns == 1;
+    for (int32_t row = 0; row < grid.rows; ++row) {
+        for (int32_t column = 0; column < grid.columns; ++column) {
+            const PackageCell& from = cells.at(column, row);
+            CellRecord<Ch>& cell = grid.at(column, row);
+            const StatusCode stored = storeCellText(cell, cells.text(from), from.textLength);
+            if (stored != kOk) {
+                ReleaseCellGrid<Ch>();
+                return stored;
+            }
+            applyCellFormat(cell, cells.format(from));
+            if (oneCell) cell.mergePosition = kNotMerged;
+            else if (cell.mergePosition == kNotMerged && (from.columnSpan > 1 || from.rowSpan > 1))
+                markMergedArea<Ch>(column, column + from.columnSpan - 1, row, row + from.rowSpan - 1);
+        }
+        if (cancelRequested<Ch>()) return cancelled<Ch>();
+        progressWindowPort().setProgress(30 + (row * step) / 1000);
+    }
+    progressWindowPort().setProgress(90);
+    return kOk;
+}
+
+template <class Ch>
+StatusCode captureFromClipboard(bool& filled) {
+    filled = false;
+    static const char* const names[] = {CALC_PACKAGE_FORMAT, CALC_LINK_FORMAT};
+    OwnedBytes contents[2];
+    if (!readNamedFormats<Ch>(names, contents, 2, kLargestPackage)) return kOk;
+    return captureFromPackage<Ch>(contents[0].data(), contents[0].size(), contents[1].data(), contents[1].size(),
+                                  filled);
+}
+
+template StatusCode captureFromClipboard<char>(bool&);
+template StatusCode captureFromClipboard<char16_t>(bool&);
+template StatusCode captureFromPackage<char>(const uint8_t*, size_t, const uint8_t*, size_t, bool&);
+template StatusCode captureFromPackage<char16_t>(const uint8_t*, size_t, const uint8_t*, size_t, bool&);
+
+}  // namespace grid
