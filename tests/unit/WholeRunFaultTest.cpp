@@ -1,4 +1,5 @@
-// Whole conversion runs of both programs, plain text and through Calc (the stand-in), with every
+// Whole conversion runs of both programs, plain text, through Calc (the stand-in) and from Calc's
+// copy itself (its package and link on the clipboard), with every
 // allocation, every clipboard call (each alone, or from then on), every automation call and every
 // message box failing in turn:
 // each run ends cleanly, reports what failed, leaks nothing, and leaves the user's clipboard as it
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "capture/AutoWrap.h"
+#include "capture/CalcCapture.h"
 #include "core/ConversionRun.h"
 #include "core/Settings.h"
 #include "platform/fake/FakeClipboard.h"
@@ -17,6 +19,7 @@
 #include "platform/fake/FakeProgressWindow.h"
 #include "platform/fake/FakeSettingsFile.h"
 #include "tests/calc/CalcStandIn.h"
+#include "tests/calc/PackageMaker.h"
 #include "tests/unit/TestSupport.h"
 
 namespace grid::test {
@@ -24,7 +27,7 @@ namespace {
 
 using ClipboardContents = std::vector<std::pair<uint32_t, std::string>>;
 
-enum class Source { plainText, calc };
+enum class Source { plainText, calc, copied };
 
 template <class Ch>
 class WholeRunFaults : public CoreTest<Ch> {
@@ -68,7 +71,15 @@ protected:
         resetCalcSession();
         clipboard.clear();
         clipboard.putText("a\tb\r\nc\td\r\n");
-        if (source == Source::calc) clipboard.put(kFormatSylk, "ID;PCALCOOO32");
+        if (source != Source::plainText) clipboard.put(kFormatSylk, "ID;PCALCOOO32");
+        Ch* direct = settings<Ch>().direct_capture_yn;
+        direct[0] = Ch(0);
+        if (source == Source::copied) {
+            const CopiedCells copied = copiedCellsOf(calc, 1, 2);
+            clipboard.putNamed("Star Embed Source (XML)", copied.package);
+            clipboard.putNamed("Link", copied.link);
+            direct[0] = Ch('O'), direct[1] = Ch('N'), direct[2] = 0;
+        }
         original = contents();
         initializedBefore = automation.initialized;
         uninitializedBefore = automation.uninitialized;
@@ -145,7 +156,7 @@ protected:
 
 TYPED_TEST_SUITE(WholeRunFaults, CharTypes);
 
-const Source kSources[] = {Source::plainText, Source::calc};
+const Source kSources[] = {Source::plainText, Source::calc, Source::copied};
 const std::pair<AllocationFailure, FaultRepeat> kFaultKinds[] = {
     {AllocationFailure::exhausted, FaultRepeat::once},
     {AllocationFailure::other, FaultRepeat::once},
@@ -153,16 +164,22 @@ const std::pair<AllocationFailure, FaultRepeat> kFaultKinds[] = {
     {AllocationFailure::other, FaultRepeat::fromThenOn},
 };
 const FaultRepeat kRepeats[] = {FaultRepeat::once, FaultRepeat::fromThenOn};
-const char* nameOf(Source source) { return source == Source::calc ? "calc" : "plain text"; }
+const char* nameOf(Source source) {
+    return source == Source::calc ? "calc" : source == Source::copied ? "calc's copy" : "plain text";
+}
 
 // The 1st, 2nd, ... allocation fails, as exhausted memory and as another failure, alone or with
 // every later one, until a run needs no more: the message of the failure comes first among the
 // run's own.
 TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
     for (const auto& [source, fast] : {std::pair{Source::plainText, false}, std::pair{Source::calc, false},
-                                       std::pair{Source::calc, true}}) {
+                                       std::pair{Source::calc, true}, std::pair{Source::copied, false}}) {
         this->useFastCapture(fast);
         const ClipboardContents markup = this->cleanRun(source);
+        if (source == Source::copied) {
+            EXPECT_EQ(lastCaptureWay(), CaptureWay::fromClipboard);
+            EXPECT_EQ(markup, this->cleanRun(Source::calc)) << "the copy gave other markup than the office";
+        }
         for (const auto& [kind, repeat] : kFaultKinds) {
             long n = 1;
             for (;; ++n) {
@@ -176,8 +193,9 @@ TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
                 const std::string what = std::string(nameOf(source)) + (fast ? " read in the office" : "") +
                                          ", allocation " + std::to_string(n) +
                                          (repeat == FaultRepeat::fromThenOn ? " and on" : "");
-                if (fast && status == kOk) {
-                    // The fast way gave up for want of memory and the cells were read one by one.
+                if ((fast || source == Source::copied) && status == kOk) {
+                    // The fast or the direct way gave up for want of memory and the cells were read
+                    // one by one.
                     this->expectCleanEnd(status, markup, what);
                     continue;
                 }
@@ -189,7 +207,7 @@ TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
                 // The writer reports any failure of its memory as exhaustion.
                 const bool reported = std::find(codes.begin(), codes.end(), expected) != codes.end() ||
                                       std::find(codes.begin(), codes.end(), 12) != codes.end();
-                const bool calcStep = source == Source::calc && !codes.empty() &&
+                const bool calcStep = source != Source::plainText && !codes.empty() &&
                                       codes.back() == int(captureFailureMessage(runState<TypeParam>().captureStage).value_or(~0u));
                 EXPECT_TRUE(reported || calcStep) << what << ", messages " << testing::PrintToString(codes);
                 this->expectCleanEnd(status, markup, what);
