@@ -269,9 +269,16 @@ const char* kLineAttributes[4] = {"border-left", "border-right", "border-top", "
 const char* kLineWidthAttributes[4] = {"border-line-width-left", "border-line-width-right", "border-line-width-top",
                                        "border-line-width-bottom"};
 
+// Two lines whose widths style:border-line-width gives.
 bool isDoubleStyle(const char* word, size_t length) {
-    return same(word, length, "double") || same(word, length, "double-thin") || same(word, length, "groove") ||
-           same(word, length, "ridge") || same(word, length, "inset") || same(word, length, "outset");
+    return same(word, length, "double") || same(word, length, "double-thin");
+}
+
+// Calc draws these as two lines of widths it derives from the one width written, in its own way:
+// such a copy is left to the office, which reports the widths.
+bool isThreeDimensionalStyle(const char* word, size_t length) {
+    return same(word, length, "groove") || same(word, length, "ridge") || same(word, length, "inset") ||
+           same(word, length, "outset");
 }
 
 // A side's line as fo:border writes it: width, style and colour in any order. The widths of a
@@ -286,6 +293,7 @@ bool readLine(const XmlAttribute& a, StyleRecord& style, int side) {
     while (words.next(word, length)) {
         if (same(word, length, "none") || same(word, length, "hidden")) none = true;
         else if (isDoubleStyle(word, length)) twoLines = true;
+        else if (isThreeDimensionalStyle(word, length)) return false;
         else if (word[0] == '#') {
             if (!colourOf(word, length, line.color)) return false;
         } else if (!lengthInPoints(word, length, points) && !same(word, length, "solid") &&
@@ -317,18 +325,19 @@ bool readLineWidths(const XmlAttribute& a, StyleRecord& style, int side) {
     return true;
 }
 
-// CharUnderline (FontUnderline) from the style, type and width of an underline.
+// CharUnderline (FontUnderline) from the style, type and width of an underline; -1 for a style
+// Calc does not write.
 int32_t underlineOf(const char* style, size_t styleLength, bool twice, bool bold) {
     struct Kind {
         const char* name;
         int32_t single, twice, bold;
     };
-    static const Kind kinds[] = {{"solid", 1, 2, 12},      {"dotted", 3, 3, 13},       {"dash", 5, 5, 14},
-                                 {"long-dash", 6, 6, 15},  {"dot-dash", 7, 7, 16},     {"dot-dot-dash", 8, 8, 17},
-                                 {"wave", 10, 11, 18}};
+    static const Kind kinds[] = {{"none", 0, 0, 0},           {"solid", 1, 2, 12},       {"dotted", 3, 3, 13},
+                                 {"dash", 5, 5, 14},          {"long-dash", 6, 6, 15},   {"dot-dash", 7, 7, 16},
+                                 {"dot-dot-dash", 8, 8, 17},  {"small-wave", 9, 9, 9},   {"wave", 10, 11, 18}};
     for (const Kind& kind : kinds)
         if (same(style, styleLength, kind.name)) return bold ? kind.bold : twice ? kind.twice : kind.single;
-    return 0;
+    return -1;
 }
 
 }  // namespace
@@ -356,6 +365,7 @@ void PackageReader::readStyleProperties(const char* name, const XmlAttribute* at
             else if (same(a->value, "middle")) style.format.vertJustify = 2;
             else if (same(a->value, "bottom")) style.format.vertJustify = 3;
             else if (same(a->value, "automatic")) style.format.vertJustify = 0;
+            else if (same(a->value, "justify")) style.format.vertJustify = 4;
             else fail();
         }
         if (const XmlAttribute* a = value(kStyleNs, "text-align-source")) {
@@ -396,9 +406,12 @@ void PackageReader::readStyleProperties(const char* name, const XmlAttribute* at
             if (same(a->value, "bold")) weight = 700;
             else if (same(a->value, "normal")) weight = 400;
             else if (!wholeNumber(a->value, a->valueLength, 1000, weight)) fail();
-            // Calc's weights (FontWeight) for the CSS ones.
-            static const float weights[] = {0, 50, 60, 75, 100, 110, 110, 150, 175, 200};
-            style.format.charWeight = weights[(weight + 50) / 100 > 9 ? 9 : (weight + 50) / 100];
+            // Calc's weights (FontWeight) for the ones it writes: 100 is thin (50), 150 ultra-light
+            // (60), 250 light (75), 350 semi-light (90), normal 100, 600 semi-bold (110), bold 150,
+            // 800 ultra-bold (175), 900 black (200).
+            style.format.charWeight = weight >= 900 ? 200.0f : weight >= 800 ? 175.0f : weight >= 700 ? 150.0f
+                                      : weight >= 600 ? 110.0f : weight >= 400 ? 100.0f : weight >= 350 ? 90.0f
+                                      : weight >= 250 ? 75.0f : weight >= 150 ? 60.0f : 50.0f;
         }
         if (const XmlAttribute* a = value(kFoNs, "font-style")) {
             style.set |= kPosture;
@@ -415,6 +428,7 @@ void PackageReader::readStyleProperties(const char* name, const XmlAttribute* at
                      : underlineOf(underline->value, underline->valueLength,
                                    underlineType && same(underlineType->value, "double"),
                                    width && same(width->value, "bold"));
+            if (style.format.underline < 0) fail();
         }
         const XmlAttribute* strike = value(kStyleNs, "text-line-through-style");
         const XmlAttribute* strikeType = value(kStyleNs, "text-line-through-type");
@@ -817,21 +831,31 @@ bool PackageReader::resolveFormats() {
     return true;
 }
 
-// Every cell of the range seen once; every area inside the range, over covered cells only, and
-// every covered cell under an area of the range.
+// Cells the package leaves out (Calc writes nothing after the last cell with content or a format
+// of its own) are empty, in their column's style. Every area of the range lies over covered
+// cells only, and every covered cell under an area: a cut area the office would paste as cells of
+// their own is written so. An area that reaches beyond the range is what the office's paste gives
+// too, and ends the capture as it does there. A single cell is never asked for its area.
 bool PackageReader::checkCells() {
     Growing<uint8_t> underArea;
     if (!underArea.reserve(cells_.size())) return fail(PackageResult::noMemory);
     underArea.resize(cells_.size());
     std::memset(&underArea[0], 0, cells_.size());
+    const bool oneCell = out_.rows == 1 && out_.columns == 1;
     for (int32_t r = 0; r < out_.rows; ++r)
         for (int32_t c = 0; c < out_.columns; ++c) {
-            const PackageCell& cell = cells_[size_t(c + int64_t(r) * out_.columns)];
-            if (!cell.seen) return fail();
+            PackageCell& cell = cells_[size_t(c + int64_t(r) * out_.columns)];
+            if (!cell.seen) {
+                cell = PackageCell{};
+                cell.format = columnStyles_[size_t(c)];
+                cell.seen = true;
+            }
+            if (oneCell) cell.columnSpan = cell.rowSpan = 1, cell.covered = false;
             if (cell.columnSpan == 1 && cell.rowSpan == 1) continue;
-            if (int64_t(c) + cell.columnSpan > out_.columns || int64_t(r) + cell.rowSpan > out_.rows) return fail();
-            for (int32_t k = r; k < r + cell.rowSpan; ++k)
-                for (int32_t j = c; j < c + cell.columnSpan; ++j) {
+            if (int64_t(c) + cell.columnSpan > out_.columns || int64_t(r) + cell.rowSpan > out_.rows)
+                out_.areaBeyondRange = true;
+            for (int32_t k = r; k < r + cell.rowSpan && k < out_.rows; ++k)
+                for (int32_t j = c; j < c + cell.columnSpan && j < out_.columns; ++j) {
                     const size_t at = size_t(j + int64_t(k) * out_.columns);
                     if (underArea[at]) return fail();
                     underArea[at] = 1;
@@ -856,12 +880,12 @@ PackageResult PackageReader::read(const uint8_t* package, size_t size) {
     columnStyles_.resize(size_t(columns));
     for (size_t i = 0; i < cells_.size(); ++i) cells_[i] = PackageCell{};
     for (size_t i = 0; i < size_t(columns); ++i) columnStyles_[i] = -1;
+    if (!texts_.push(u'\0')) return PackageResult::noMemory;  // the text of every cell without one
 
     if (!readPart(package, size, "styles.xml", Part::styles) || !readPart(package, size, "content.xml", Part::content))
         return result_;
     if (!tableDone_) return PackageResult::notUnderstood;
     if (!checkCells() || !resolveFormats()) return result_;
-    if (!texts_.push(u'\0')) return PackageResult::noMemory;  // an empty store still has a text
     out_.cells_ = cells_.release();
     out_.texts_ = texts_.release();
     out_.formats_ = formats_.release();

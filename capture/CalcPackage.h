@@ -29,11 +29,11 @@ struct PackageCell {
     int32_t format = -1;      // index of the cell's resolved format
     int32_t columnSpan = 1, rowSpan = 1;  // an area's anchor; 1, 1 elsewhere
     bool covered = false;     // a cell under another's area
-    bool seen = false;
+    bool seen = false;        // written in the package
 };
 
-// The cells of the range, checked whole: every cell seen once, every area inside the range and
-// made of covered cells only.
+// The cells of the range, checked whole: every cell seen at most once, every area made of covered
+// cells only.
 class PackageCells {
 public:
     PackageCells() = default;
@@ -42,6 +42,8 @@ public:
     PackageCells& operator=(const PackageCells&) = delete;
 
     int32_t rows = 0, columns = 0;
+    // An area of the range reaches beyond it, as it does where the range ends inside an area.
+    bool areaBeyondRange = false;
     const PackageCell& at(int32_t column, int32_t row) const { return cells_[column + int64_t(row) * columns]; }
     const char16_t* text(const PackageCell& cell) const { return texts_ + cell.textAt; }
     const CalcCellFormat& format(const PackageCell& cell) const { return formats_[cell.format]; }

@@ -34,6 +34,11 @@ StatusCode captureFromPackage(const uint8_t* package, size_t packageSize, const 
     noteCaptureWay(CaptureWay::fromClipboard);
     progressWindowPort().setProgress(25);
     if (cancelRequested<Ch>()) return cancelled<Ch>();
+    if (cells.areaBeyondRange) {
+        // The office's paste has the same area, which the capture there cannot place.
+        runState<Ch>().captureStage = kCaptureReadingCells;
+        return kMergeBeyondRange;
+    }
 
     CellGrid<Ch>& grid = cellGrid<Ch>();
     grid.rows = cells.rows;

@@ -4,6 +4,10 @@
 // the two captures):
 //   Capture        RunCalcCapture through the automation objects, as the programs run it
 //   FastCapture    the same with fast_capture_yn=ON: the cells read in the office at once
+//   DirectCapture  the grid filled from the copy's package and link as the clipboard holds them
+//                  (direct_capture_yn=ON; no office involved), with the peak of the memory it
+//                  took beside the package's size inflated
+//   DirectConversion  one whole conversion run that way, the clipboard's bytes in a stand-in
 //   Conversion     one whole conversion run: clipboard probe, capture, HTML, clipboard
 //   Invocation     the same Invocation requests the capture makes, made straight from here: the
 //                  least this design can cost (the capture's own overhead is its time beyond this)
@@ -40,7 +44,9 @@
 #include <com/sun/star/util/XMergeable.hpp>
 #include <com/sun/star/uno/Sequence.hxx>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -48,6 +54,8 @@
 
 #include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
+#include "capture/DirectCapture.h"
+#include "capture/ZipArchive.h"
 #include "core/CellGrid.h"
 #include "core/ConversionRun.h"
 #include "core/RunState.h"
@@ -58,6 +66,7 @@
 #include "platform/fake/FakeMessageBox.h"
 #include "platform/uno/CalcConnection_uno.h"
 #include "platform/uno/UnoObject.h"
+#include "platform/x11/SelectionReader_x11.h"
 
 namespace {
 
@@ -140,6 +149,46 @@ void copy(int size) {
     copiedSize = size;
 }
 
+// The copy's package and link, read from the display's clipboard once per copied range.
+struct CopiedFormats {
+    std::string package, link;
+};
+const CopiedFormats& copiedFormats(int size) {
+    static CopiedFormats formats;
+    static int readFor = -1;
+    if (readFor == size) return formats;
+    formats = {};
+    grid::SelectionReader reader(std::getenv("DISPLAY"), std::chrono::seconds(10), [] { return false; });
+    std::vector<std::string> targets;
+    reader.targets(targets);
+    for (const std::string& target : targets) {
+        std::string type;
+        if (target.find("windows_formatname=\"" CALC_PACKAGE_FORMAT "\"") != std::string::npos)
+            reader.read(target, formats.package, type);
+        else if (target.find("windows_formatname=\"" CALC_LINK_FORMAT "\"") != std::string::npos)
+            reader.read(target, formats.link, type);
+    }
+    readFor = size;
+    return formats;
+}
+
+// The allocation port with the largest sum of blocks held at once.
+struct PeakAllocation final : grid::AllocationPort {
+    void* allocate(size_t bytes, grid::AllocationFailure&) override {
+        auto* block = static_cast<size_t*>(std::malloc(bytes + sizeof(size_t) * 2));
+        block[0] = bytes;
+        held += bytes;
+        peak = std::max(peak, held);
+        return block + 2;
+    }
+    void release(void* block) override {
+        size_t* start = static_cast<size_t*>(block) - 2;
+        held -= start[0];
+        std::free(start);
+    }
+    size_t held = 0, peak = 0;
+};
+
 void reset() {
     grid::setProgramParts(grid::kGridweaveParts);
     grid::resetRunState<char16_t>();
@@ -158,6 +207,58 @@ void captureEachTime(benchmark::State& state, bool inOffice) {
         if (inOffice) std::char_traits<char16_t>::copy(grid::settings<char16_t>().fast_capture_yn, u"ON", 3);
         if (grid::RunCalcCapture<char16_t>() != grid::kOk) state.SkipWithError("the capture failed");
         else if (grid::lastCaptureWay() != expected) state.SkipWithError("the cells were read the other way");
+        grid::ReleaseCellGrid<char16_t>();
+    }
+    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
+}
+
+void DirectCapture(benchmark::State& state) {
+    const int size = int(state.range(0));
+    copy(size);
+    const CopiedFormats& formats = copiedFormats(size);
+    grid::FakeMessageBox boxes;
+    PeakAllocation memory;
+    grid::setAllocationPort(&memory);
+    for (auto _ : state) {
+        reset();
+        bool filled = false;
+        const grid::StatusCode status = grid::captureFromPackage<char16_t>(
+            reinterpret_cast<const uint8_t*>(formats.package.data()), formats.package.size(),
+            reinterpret_cast<const uint8_t*>(formats.link.data()), formats.link.size(), filled);
+        if (status != grid::kOk || !filled) state.SkipWithError("the copy was not read");
+        grid::ReleaseCellGrid<char16_t>();
+    }
+    grid::setAllocationPort(nullptr);
+    size_t inflated = 0;
+    for (const char* part : {"content.xml", "styles.xml"}) {
+        grid::OwnedBytes bytes;
+        if (grid::readZipMember(reinterpret_cast<const uint8_t*>(formats.package.data()), formats.package.size(), part,
+                                grid::ZipLimits{}, bytes) == grid::ZipResult::ok)
+            inflated += bytes.size();
+    }
+    state.counters["package_bytes"] = double(formats.package.size());
+    state.counters["inflated_bytes"] = double(inflated);
+    state.counters["peak_bytes"] = double(memory.peak);
+    state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
+}
+
+void DirectConversion(benchmark::State& state) {
+    const int size = int(state.range(0));
+    copy(size);
+    const CopiedFormats& formats = copiedFormats(size);
+    grid::FakeMessageBox boxes;
+    grid::FakeClipboard clipboard;
+    for (auto _ : state) {
+        reset();
+        grid::settings<char16_t>().clipWaitCount = 1;
+        std::char_traits<char16_t>::copy(grid::settings<char16_t>().direct_capture_yn, u"ON", 3);
+        clipboard.clear();
+        clipboard.putText("cells");
+        clipboard.put(grid::kFormatSylk, "ID;PCALCOOO32");
+        clipboard.putNamed(CALC_PACKAGE_FORMAT, formats.package);
+        clipboard.putNamed(CALC_LINK_FORMAT, formats.link);
+        if (grid::runConversion<char16_t>() != grid::kOk) state.SkipWithError("the conversion failed");
+        else if (grid::lastCaptureWay() != grid::CaptureWay::fromClipboard) state.SkipWithError("the office read the cells");
         grid::ReleaseCellGrid<char16_t>();
     }
     state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
@@ -301,6 +402,8 @@ void largeSize(benchmark::internal::Benchmark* benchmark) {
 BENCHMARK(Capture)->Apply(sizes);
 BENCHMARK(Capture)->Apply(largeSize);
 BENCHMARK(FastCapture)->Apply(sizes)->Arg(3);
+BENCHMARK(DirectCapture)->Apply(sizes)->Arg(3);
+BENCHMARK(DirectConversion)->Apply(sizes)->Arg(3);
 BENCHMARK(Conversion)->Apply(sizes);
 BENCHMARK(Invocation)->Apply(sizes);
 BENCHMARK(TypedCalls)->Apply(sizes);

@@ -1,15 +1,18 @@
-// Reads the range on the clipboard from real LibreOffice Calc both ways, one request per value and
-// in the office at once, and compares the two grids field by field. Needs an office that accepts
-// on the programs' pipe (the Calc end-to-end tests start one). Prints one line: the cells compared
-// and the time of each way, or the first differences; exits 0 only when the grids are the same
-// and the fast way did read them.
+// Reads the range on the clipboard three ways: from real LibreOffice Calc one request per value and
+// in the office at once, and from the copy's own package and link on the display's clipboard
+// without the office; compares the grids with the first field by field. Needs an office that
+// accepts on the programs' pipe (the Calc end-to-end tests start one). Prints one line: the cells
+// compared and the time of each way, or the first differences; exits 0 only when the grids are the
+// same and the fast and the direct way did read them.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "capture/AutoWrap.h"
 #include "capture/CalcCapture.h"
+#include "capture/DirectCapture.h"
 #include "core/CellGrid.h"
 #include "core/Program.h"
 #include "core/RunState.h"
@@ -17,6 +20,7 @@
 #include "html/HtmlProgram.h"
 #include "platform/fake/FakeMessageBox.h"
 #include "platform/uno/CalcConnection_uno.h"
+#include "platform/x11/SelectionReader_x11.h"
 #include "tests/calc/CapturedFields.h"
 
 namespace {
@@ -60,6 +64,57 @@ bool capture(bool fast, grid::StatusCode& status, std::vector<CellFields>& cells
     return true;
 }
 
+// The grid from the copy's package and link as the display's clipboard holds them. False when the
+// clipboard lacks them or the direct way did not take them.
+bool captureDirectly(grid::StatusCode& status, std::vector<CellFields>& cells, int32_t& columns, double& seconds) {
+    grid::resetRunState<char16_t>();
+    std::string package, link;
+    {
+        grid::SelectionReader reader(std::getenv("DISPLAY"), std::chrono::seconds(10), [] { return false; });
+        std::vector<std::string> targets;
+        reader.targets(targets);
+        for (const std::string& target : targets) {
+            std::string type;
+            if (target.find("windows_formatname=\"" CALC_PACKAGE_FORMAT "\"") != std::string::npos)
+                reader.read(target, package, type);
+            else if (target.find("windows_formatname=\"" CALC_LINK_FORMAT "\"") != std::string::npos)
+                reader.read(target, link, type);
+        }
+    }
+    bool filled = false;
+    const auto start = std::chrono::steady_clock::now();
+    status = grid::captureFromPackage<char16_t>(reinterpret_cast<const uint8_t*>(package.data()), package.size(),
+                                                reinterpret_cast<const uint8_t*>(link.data()), link.size(), filled);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!filled) {
+        std::printf("capture-compare: the copy's package (%zu bytes) and link (%zu bytes) were not taken\n",
+                    package.size(), link.size());
+        return false;
+    }
+    if (status == grid::kOk) {
+        cells = snapshot();
+        columns = grid::cellGrid<char16_t>().columns;
+        grid::ReleaseCellGrid<char16_t>();
+    }
+    return true;
+}
+
+// The differences of a grid from the per-cell one, the first ten printed.
+int differencesOf(const std::vector<CellFields>& perCell, const std::vector<CellFields>& other, int32_t columns,
+                  const char* way) {
+    int differences = 0;
+    for (size_t i = 0; i < perCell.size(); ++i) {
+        const int column = int(i % size_t(columns)), row = int(i / size_t(columns));
+        if (perCell[i].text != other[i].text && ++differences <= 10)
+            std::printf("    cell (%d, %d): the texts differ %s\n", column, row, way);
+        for (size_t f = 0; f < perCell[i].fields.size(); ++f)
+            if (perCell[i].fields[f] != other[i].fields[f] && ++differences <= 10)
+                std::printf("    cell (%d, %d) %s: %d one by one, %d %s\n", column, row,
+                            grid::test::kCapturedFieldNames[f], perCell[i].fields[f], other[i].fields[f], way);
+    }
+    return differences;
+}
+
 }  // namespace
 
 int main() {
@@ -69,17 +124,17 @@ int main() {
     }
     grid::setProgramParts(grid::kGridweaveParts);
     grid::FakeMessageBox boxes;
-    std::vector<CellFields> perCell, inOffice;
-    int32_t columns = 0, fastColumns = 0;
-    double perCellSeconds = 0, fastSeconds = 0;
-    grid::StatusCode perCellStatus = grid::kOk, fastStatus = grid::kOk;
+    std::vector<CellFields> perCell, inOffice, direct;
+    int32_t columns = 0, fastColumns = 0, directColumns = 0;
+    double perCellSeconds = 0, fastSeconds = 0, directSeconds = 0;
+    grid::StatusCode perCellStatus = grid::kOk, fastStatus = grid::kOk, directStatus = grid::kOk;
     const bool captured = capture(false, perCellStatus, perCell, columns, perCellSeconds) &&
                           capture(true, fastStatus, inOffice, fastColumns, fastSeconds);
     grid::endCalcConnection();
-    if (!captured) return 1;
-    if (perCellStatus != fastStatus) {
-        std::printf("capture-compare: the capture ended with %d one by one, %d in the office\n", perCellStatus,
-                    fastStatus);
+    if (!captured || !captureDirectly(directStatus, direct, directColumns, directSeconds)) return 1;
+    if (perCellStatus != fastStatus || perCellStatus != directStatus) {
+        std::printf("capture-compare: the capture ended with %d one by one, %d in the office, %d from the copy\n",
+                    perCellStatus, fastStatus, directStatus);
         return 1;
     }
     if (perCellStatus != grid::kOk) {
@@ -87,25 +142,20 @@ int main() {
                     perCellStatus, perCellSeconds, fastSeconds);
         return 0;
     }
-    int differences = 0;
-    if (perCell.size() != inOffice.size() || columns != fastColumns) {
-        std::printf("capture-compare: %zu cells one by one, %zu in the office\n", perCell.size(), inOffice.size());
+    if (perCell.size() != inOffice.size() || columns != fastColumns || perCell.size() != direct.size() ||
+        columns != directColumns) {
+        std::printf("capture-compare: %zu cells one by one, %zu in the office, %zu from the copy\n", perCell.size(),
+                    inOffice.size(), direct.size());
         return 1;
     }
-    for (size_t i = 0; i < perCell.size(); ++i) {
-        const int column = int(i % size_t(columns)), row = int(i / size_t(columns));
-        if (perCell[i].text != inOffice[i].text && ++differences <= 10)
-            std::printf("    cell (%d, %d): the texts differ\n", column, row);
-        for (size_t f = 0; f < perCell[i].fields.size(); ++f)
-            if (perCell[i].fields[f] != inOffice[i].fields[f] && ++differences <= 10)
-                std::printf("    cell (%d, %d) %s: %d one by one, %d in the office\n", column, row,
-                            grid::test::kCapturedFieldNames[f], perCell[i].fields[f], inOffice[i].fields[f]);
-    }
+    const int differences =
+        differencesOf(perCell, inOffice, columns, "in the office") + differencesOf(perCell, direct, columns, "from the copy");
     if (differences) {
         std::printf("capture-compare: %d differences in %zu cells\n", differences, perCell.size());
         return 1;
     }
-    std::printf("capture-compare: %zu cells the same both ways (one by one %.2f s, in the office %.2f s)\n",
-                perCell.size(), perCellSeconds, fastSeconds);
+    std::printf("capture-compare: %zu cells the same three ways (one by one %.2f s, in the office %.2f s, from the "
+                "copy %.4f s)\n",
+                perCell.size(), perCellSeconds, fastSeconds, directSeconds);
     return 0;
 }

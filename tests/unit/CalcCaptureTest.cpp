@@ -649,7 +649,7 @@ TYPED_TEST(CalcCaptureTest, DirectWayLeavesWhatItDoesNotTakeToTheOffice) {
         {{zipOf({{"content.xml", content}}), linkOf("Sheet1.A1")}, "no styles.xml"},
         {{package(withDtd), linkOf("Sheet1.A1")}, "a DTD"},
         {{package(content.substr(0, content.size() - 30)), linkOf("Sheet1.A1")}, "truncated XML"},
-        {{package(content), linkOf("Sheet1.A1:A2")}, "a range outside the sheet"},
+        {{package(content), linkOf("Sheet1.A1:A1048577")}, "a range outside the sheet"},
         {{package(content), linkOf("Other.A1")}, "another sheet's name"},
         {{package(content), "soffice\0Untitled"}, "a link without its item"},
         {{package(content), linkOf("Sheet1.A0")}, "a link without a cell"},
@@ -657,10 +657,10 @@ TYPED_TEST(CalcCaptureTest, DirectWayLeavesWhatItDoesNotTakeToTheOffice) {
           linkOf("Sheet1.A1")}, "a style chain that loops"},
         {{package(contentXml("", "<table:table-row><table:table-cell table:style-name=\"none\"/></table:table-row>")),
           linkOf("Sheet1.A1")}, "a style that is not there"},
-        {{package(contentXml("", "<table:table-row><table:table-cell table:number-columns-spanned=\"3\"/>"
-                                 "<table:covered-table-cell/></table:table-row>")), linkOf("Sheet1.A1:B1")}, "an area beyond the range"},
-        {{package(contentXml("", "<table:table-row><table:covered-table-cell/></table:table-row>")), linkOf("Sheet1.A1")},
-         "a covered cell without its area"},
+        {{package(contentXml("", "<table:table-row><table:table-cell table:number-columns-spanned=\"2\"/>"
+                                 "<table:table-cell/></table:table-row>")), linkOf("Sheet1.A1:B1")}, "an area over a cell"},
+        {{package(contentXml("", "<table:table-row><table:covered-table-cell/><table:table-cell/></table:table-row>")),
+          linkOf("Sheet1.A1:B1")}, "a covered cell without its area"},
         {{package(contentXml("", "<table:table-row table:visibility=\"filter\"><table:table-cell/></table:table-row>")),
           linkOf("Sheet1.A1")}, "a filtered row"},
         {{zipOf({{"content.xml", std::string(8 << 20, ' ')}, {"styles.xml", stylesXml()}}), good.link}, "a member 200 times its size"},
@@ -674,6 +674,18 @@ TYPED_TEST(CalcCaptureTest, DirectWayLeavesWhatItDoesNotTakeToTheOffice) {
         ReleaseCellGrid<Ch>();
         EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
     }
+    // An area that reaches beyond the range ends the capture as the office's paste of it does;
+    // cells left out after the last written one are empty.
+    bool filled = false;
+    const std::string beyond = contentXml("", "<table:table-row><table:table-cell table:number-columns-spanned=\"3\"/>"
+                                              "<table:covered-table-cell table:number-columns-repeated=\"2\"/></table:table-row>");
+    EXPECT_EQ(this->direct({package(beyond), linkOf("Sheet1.A1:B2")}, filled), kMergeBeyondRange);
+    EXPECT_TRUE(filled);
+    EXPECT_EQ(runState<Ch>().captureStage, kCaptureReadingCells);
+    ASSERT_EQ(this->direct({package(content), linkOf("Sheet1.A1:B2")}, filled), kOk);
+    EXPECT_EQ(std::basic_string<Ch>(cellGrid<Ch>().at(1, 1).text.data), TEXT_OF(Ch, ""));
+    ReleaseCellGrid<Ch>();
+
     // The whole run with the key: a copy that is not taken goes to the office; one that is taken
     // never starts it.
     Ch* flag = settings<Ch>().direct_capture_yn;
