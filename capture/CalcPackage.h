@@ -21,7 +21,7 @@ struct LinkedRange {
 bool readCalcLink(const uint8_t* bytes, size_t size, LinkedRange& range);
 
 // The most cells a range may have to be read this way.
-inline constexpr int64_t kMostPackageCells = int64_t(1) << 21;
+inline constexpr int64_t kMostPackageCells = int64_t(1) << 20;
 
 struct PackageCell {
     uint32_t textAt = 0;      // in the text store, NUL-terminated
