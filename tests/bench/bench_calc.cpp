@@ -66,7 +66,7 @@
 #include "platform/fake/FakeMessageBox.h"
 #include "platform/uno/CalcConnection_uno.h"
 #include "platform/uno/UnoObject.h"
-#include "platform/x11/SelectionReader_x11.h"
+#include "tests/calc/DisplayClipboard.h"
 
 namespace {
 
@@ -150,24 +150,11 @@ void copy(int size) {
 }
 
 // The copy's package and link, read from the display's clipboard once per copied range.
-struct CopiedFormats {
-    std::string package, link;
-};
+using grid::test::CopiedFormats;
 const CopiedFormats& copiedFormats(int size) {
     static CopiedFormats formats;
     static int readFor = -1;
-    if (readFor == size) return formats;
-    formats = {};
-    grid::SelectionReader reader(std::getenv("DISPLAY"), std::chrono::seconds(10), [] { return false; });
-    std::vector<std::string> targets;
-    reader.targets(targets);
-    for (const std::string& target : targets) {
-        std::string type;
-        if (target.find("windows_formatname=\"" CALC_PACKAGE_FORMAT "\"") != std::string::npos)
-            reader.read(target, formats.package, type);
-        else if (target.find("windows_formatname=\"" CALC_LINK_FORMAT "\"") != std::string::npos)
-            reader.read(target, formats.link, type);
-    }
+    if (readFor != size) formats = grid::test::copiedFormatsOnDisplay();
     readFor = size;
     return formats;
 }

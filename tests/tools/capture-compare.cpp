@@ -20,7 +20,7 @@
 #include "html/HtmlProgram.h"
 #include "platform/fake/FakeMessageBox.h"
 #include "platform/uno/CalcConnection_uno.h"
-#include "platform/x11/SelectionReader_x11.h"
+#include "tests/calc/DisplayClipboard.h"
 #include "tests/calc/CapturedFields.h"
 
 namespace {
@@ -68,19 +68,7 @@ bool capture(bool fast, grid::StatusCode& status, std::vector<CellFields>& cells
 // clipboard lacks them or the direct way did not take them.
 bool captureDirectly(grid::StatusCode& status, std::vector<CellFields>& cells, int32_t& columns, double& seconds) {
     grid::resetRunState<char16_t>();
-    std::string package, link;
-    {
-        grid::SelectionReader reader(std::getenv("DISPLAY"), std::chrono::seconds(10), [] { return false; });
-        std::vector<std::string> targets;
-        reader.targets(targets);
-        for (const std::string& target : targets) {
-            std::string type;
-            if (target.find("windows_formatname=\"" CALC_PACKAGE_FORMAT "\"") != std::string::npos)
-                reader.read(target, package, type);
-            else if (target.find("windows_formatname=\"" CALC_LINK_FORMAT "\"") != std::string::npos)
-                reader.read(target, link, type);
-        }
-    }
+    const auto [package, link] = grid::test::copiedFormatsOnDisplay();
     bool filled = false;
     const auto start = std::chrono::steady_clock::now();
     status = grid::captureFromPackage<char16_t>(reinterpret_cast<const uint8_t*>(package.data()), package.size(),
