@@ -216,7 +216,9 @@ inline CopiedCells copiedCellsOf(const CalcStandIn& sheet, int32_t left = 0, int
             if (const auto area = anchors.find({c, r}); area != anchors.end())
                 table += " table:number-columns-spanned=\"" + std::to_string(area->second.first) +
                          "\" table:number-rows-spanned=\"" + std::to_string(area->second.second) + "\"";
-            table += ">" + paragraphsOf(cell.text) + (under ? "</table:covered-table-cell>" : "</table:table-cell>");
+            table += '>';
+            table += paragraphsOf(cell.text);
+            table += under ? "</table:covered-table-cell>" : "</table:table-cell>";
         }
         table += "<table:table-cell table:number-columns-repeated=\"" + std::to_string(1024 - left - sheet.columns) +
                  "\"/></table:table-row>";
