@@ -28,8 +28,8 @@ public:
 
 enum class XmlResult { done, stopped, malformed, refused };
 
-// Bounds every backend keeps: deeper nesting, more attributes on one element or a longer name
-// makes the document malformed.
+// Bounds every backend keeps: deeper nesting or more attributes on one element makes the
+// document malformed.
 inline constexpr int kXmlMaxDepth = 256;
 inline constexpr size_t kXmlMaxAttributes = 512;
 
