@@ -257,7 +257,6 @@ private:
     int paragraphs_ = 0;
     int paragraphDepth_ = 0;  // depth of the open paragraph, 0 outside one
     int skipDepth_ = 0;       // depth of an element whose content is no text of the cell
-    bool lastWasSpace_ = false;
 
     Growing<int32_t> resolved_;  // style index → format index, -1 not yet
     Growing<CalcCellFormat> formats_;
@@ -586,8 +585,9 @@ bool PackageReader::appendText(const char16_t* units, size_t count) {
     return true;
 }
 
-// Character data of a paragraph: white space collapsed as OpenDocument wants it (one space for a
-// run of spaces, tabs and line ends, none at the paragraph's start), then UTF-16.
+// Character data of a paragraph, as UTF-16. The white space stays as it is: Calc writes a run of
+// spaces as text:s in some paragraphs but as it is in others (a cell of several paragraphs, or
+// with a span), and reads both back unchanged.
 bool PackageReader::appendUtf8(const char* utf8, size_t length) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(utf8);
     for (size_t i = 0; i < length;) {
@@ -597,13 +597,6 @@ bool PackageReader::appendUtf8(const char* utf8, size_t length) {
         if (extra) code &= 0x3F >> extra;
         for (size_t k = 1; k <= extra; ++k) code = code << 6 | (bytes[i + k] & 0x3F);
         i += extra + 1;
-        if (code == ' ' || code == '\t' || code == '\n' || code == '\r') {
-            if (lastWasSpace_) continue;
-            lastWasSpace_ = true;
-            code = ' ';
-        } else {
-            lastWasSpace_ = false;
-        }
         char16_t units[2];
         size_t count = 1;
         if (code >= 0x10000) {
@@ -648,7 +641,6 @@ bool PackageReader::startElement(const char* ns, const char* name, const XmlAttr
             if (same(name, "p") || same(name, "h")) {
                 if (paragraphs_++ && !appendText(u"\n", 1)) return false;
                 paragraphDepth_ = depth_;
-                lastWasSpace_ = true;
             }
             return true;
         }
@@ -657,13 +649,10 @@ bool PackageReader::startElement(const char* ns, const char* name, const XmlAttr
             if (!countOf(attributeOf(attributes, count, kTextNs, "c"), kMostSpaces, spaces)) return fail();
             for (int64_t i = 0; i < spaces; ++i)
                 if (!appendText(u" ", 1)) return false;
-            lastWasSpace_ = false;
         } else if (same(name, "tab")) {
             if (!appendText(u"\t", 1)) return false;
-            lastWasSpace_ = false;
         } else if (same(name, "line-break")) {
             if (!appendText(u"\n", 1)) return false;
-            lastWasSpace_ = true;
         } else if (same(name, "note") || same(name, "ruby-text")) {
             skipDepth_ = depth_;
         }
