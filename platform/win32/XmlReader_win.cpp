@@ -4,6 +4,9 @@
 #include <xmllite.h>
 
 #include <climits>
+#include <cstdio>
+#include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -299,12 +302,103 @@ private:
     std::string text_;
 };
 
+// Whether the document is in UTF-8: a UTF-8 byte order mark, or none and a declaration that names
+// UTF-8 or no encoding, or no declaration.
+bool inUtf8(const char* bytes, size_t size) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes);
+    if (size >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) return true;
+    if (size >= 2 && (data[0] == 0 || data[1] == 0 || data[0] >= 0xFE)) return false;
+    const std::string head(bytes, size < 200 ? size : 200);
+    if (head.rfind("<?xml", 0) != 0) return true;
+    const std::string declaration = head.substr(0, head.find("?>"));
+    const size_t encoding = declaration.find("encoding");
+    if (encoding == std::string::npos) return true;
+    const size_t quote = declaration.find_first_of("'\"", encoding);
+    const size_t end = quote == std::string::npos ? quote : declaration.find(declaration[quote], quote + 1);
+    if (end == std::string::npos) return false;
+    std::string name = declaration.substr(quote + 1, end - quote - 1);
+    for (char& c : name) c = char(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return name == "utf-8" || name == "utf8";
+}
+
+// A UTF-8 document with every character beyond ASCII in its texts and attribute values written as a
+// character reference, which means the same. Wine's XmlLite loses characters of UTF-8 where one of
+// its reads of the input ends inside a run of them. Names, comments, CDATA sections and processing
+// instructions are left as they are (a reference would change what they say).
+std::string withReferences(const char* bytes, size_t size) {
+    std::string out;
+    out.reserve(size + size / 2);
+    enum class Place { text, tag, value, kept } place = Place::text;
+    char quote = 0;
+    const char* keptEnd = "";
+    size_t i = 0;
+    if (size >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) out.append(bytes, 3), i = 3;  // the byte order mark
+    while (i < size) {
+        const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (place == Place::kept) {
+            const size_t n = std::strlen(keptEnd);
+            if (size - i >= n && std::memcmp(bytes + i, keptEnd, n) == 0) {
+                out.append(bytes + i, n);
+                i += n;
+                place = Place::text;
+            } else {
+                out += char(c), ++i;
+            }
+            continue;
+        }
+        if (c >= 0x80 && place != Place::tag) {
+            // A whole character of UTF-8 as a reference; a byte that starts none stays as it is.
+            const size_t extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+            char32_t code = extra ? char32_t(c & (0x3F >> extra)) : 0;
+            bool whole = extra > 0 && i + extra < size;
+            for (size_t k = 1; whole && k <= extra; ++k) {
+                const unsigned char next = static_cast<unsigned char>(bytes[i + k]);
+                whole = (next & 0xC0) == 0x80;
+                code = code << 6 | (next & 0x3F);
+            }
+            if (whole) {
+                char reference[16];
+                std::snprintf(reference, sizeof reference, "&#x%X;", unsigned(code));
+                out += reference;
+                i += extra + 1;
+            } else {
+                out += char(c), ++i;
+            }
+            continue;
+        }
+        out += char(c), ++i;
+        if (place == Place::text && c == '<') {
+            place = Place::tag;
+            for (const auto& [open, close] : {std::pair{"!--", "-->"}, std::pair{"![CDATA[", "]]>"}, std::pair{"?", "?>"},
+                                              std::pair{"!DOCTYPE", ">"}}) {
+                const size_t n = std::strlen(open);
+                if (size - i >= n && std::memcmp(bytes + i, open, n) == 0) {
+                    place = Place::kept, keptEnd = close;
+                    break;
+                }
+            }
+        } else if (place == Place::tag && (c == '"' || c == '\'')) {
+            place = Place::value, quote = char(c);
+        } else if (place == Place::value && c == static_cast<unsigned char>(quote)) {
+            place = Place::tag;
+        } else if (place == Place::tag && c == '>') {
+            place = Place::text;
+        }
+    }
+    return out;
+}
+
 class XmlLiteReader final : public XmlPort {
 public:
     XmlResult read(const char* bytes, size_t size, XmlHandler& handler) override {
         CreateXmlReaderFunction create = createXmlReader();
         if (!create || size > UINT_MAX) return XmlResult::malformed;
-        ComPointer<IStream> stream(SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes), UINT(size)));
+        const bool utf8 = inUtf8(bytes, size);
+        const std::string referenced = utf8 ? withReferences(bytes, size) : std::string();
+        const BYTE* input = reinterpret_cast<const BYTE*>(utf8 ? referenced.data() : bytes);
+        const size_t inputSize = utf8 ? referenced.size() : size;
+        if (inputSize > UINT_MAX) return XmlResult::malformed;
+        ComPointer<IStream> stream(SHCreateMemStream(input, UINT(inputSize)));
         ComPointer<IXmlReader> reader;
         if (!stream.get() || FAILED(create(__uuidof(IXmlReader), reader.out(), nullptr)) ||
             FAILED(reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit)) ||

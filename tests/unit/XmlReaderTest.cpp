@@ -61,6 +61,13 @@ const std::string kLaughs = "<!DOCTYPE a [<!ENTITY l0 'ha'><!ENTITY l1 '&l0;&l0;
                             "<!ENTITY l2 '&l1;&l1;&l1;&l1;&l1;&l1;&l1;&l1;'><!ENTITY l3 '&l2;&l2;&l2;&l2;&l2;&l2;'>]>"
                             "<a>&l3;&l3;&l3;&l3;&l3;&l3;&l3;&l3;</a>";
 
+// Three-byte characters enough for several of a reader's pieces, one of which must end inside one.
+const std::string kJapanese = [] {
+    std::string text;
+    for (int i = 0; i < 9000; ++i) text += "\xE3\x81\x82";
+    return text;
+}();
+
 struct Row {
     const char* what;
     std::string document;
@@ -80,6 +87,8 @@ TEST(XmlReader, ReadsDocumentsAndRejectsHostileOnes) {
         {"CDATA", "<a>1<![CDATA[<b>&amp;]]>2</a>", XmlResult::done, {"<a>", "1<b>&amp;2", "</>"}},
         {"BOM, multibyte text", "\xEF\xBB\xBF<a>\xE6\x97\xA5\xE6\x9C\xAC \xC3\xBC</a>", XmlResult::done,
          {"<a>", "\xE6\x97\xA5\xE6\x9C\xAC \xC3\xBC", "</>"}},
+        {"characters across the reader's pieces", "<a>x" + kJapanese + "</a>", XmlResult::done,
+         {"<a>", "x" + kJapanese, "</>"}},
         {"declaration, white space", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>\n <b/><!-- c -->\n</a>\n",
          XmlResult::done, {"<a>", "\n ", "<b>", "</>", "\n", "</>"}},
         {"billion laughs", kLaughs, XmlResult::refused},
