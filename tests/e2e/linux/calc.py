@@ -7,6 +7,8 @@
 #   calc.py PIPE sample FILE           writes the sample workbook of the demo to FILE (.ods)
 #   calc.py PIPE random FILE SEED      writes a workbook of randomly filled and formatted cells to
 #                                      FILE (.ods), the same for the same SEED (make_random)
+#   calc.py PIPE edges FILE            writes the workbook of hard cases for the capture to FILE (.ods,
+#                                      make_edges)
 #   calc.py PIPE copy FILE RANGE       opens FILE (once), selects RANGE and copies it
 #   calc.py PIPE quit                  ends the office
 import random
@@ -22,6 +24,7 @@ from com.sun.star.table import CellVertJustify2
 from com.sun.star.table.BorderLineStyle import DOUBLE, SOLID
 from com.sun.star.awt.FontWeight import BOLD
 from com.sun.star.awt.FontSlant import ITALIC
+from com.sun.star.text.ControlCharacter import PARAGRAPH_BREAK
 
 
 def connect(pipe, attempts=1):
@@ -314,6 +317,107 @@ def make_random(context, path, seed):
     store_and_close(document, path)
 
 
+# The workbook of hard cases for the readers of a copy, all on the sheet "My 'Sheet' 1": B2:H9 (data in
+# C3:G8, an empty formatted cell on the right and on the bottom edge; nothing in B2:L14 past it),
+# M1:P6 (rich text, paragraphs, a hyperlink, a comment, a tab, column O formatted as a whole column),
+# B15:K28 (every line style of Calc but the 3D ones, by width), B30:K33 (the 3D ones: EMBOSSED,
+# ENGRAVED, OUTSET, INSET), B35:T39 (every underline, strikeout, weight, posture; sizes, colours,
+# backgrounds; T39 empty but formatted), B41:G49 (merged areas whose covered cells keep their text).
+EDGE_WIDTHS = (2, 18, 26, 53, 79, 80, 81, 88, 141, 159)
+EDGE_LINES = ("SOLID", "DOTTED", "DASHED", "DOUBLE", "THINTHICK_SMALLGAP", "THINTHICK_MEDIUMGAP",
+              "THINTHICK_LARGEGAP", "THICKTHIN_SMALLGAP", "THICKTHIN_MEDIUMGAP", "THICKTHIN_LARGEGAP",
+              "FINE_DASHED", "DOUBLE_THIN", "DASH_DOT", "DASH_DOT_DOT")
+EDGE_3D_LINES = ("EMBOSSED", "ENGRAVED", "OUTSET", "INSET")
+EDGE_COLOURS = (0x000080, 0, 0xFF0000, 0xFFFFFF, -1, 0x3366CC, 0x00FF00)
+
+
+def styled_line(style, width, colour):
+    border = BorderLine2()
+    border.LineStyle = uno.getConstantByName("com.sun.star.table.BorderLineStyle." + style)
+    border.LineWidth, border.Color = width, colour
+    return border
+
+
+def set_span(cell, start, length, **properties):
+    """Properties of length characters of the cell's text from start."""
+    cursor = cell.createTextCursor()
+    cursor.gotoStart(False)
+    cursor.goRight(start, False)
+    cursor.goRight(length, True)
+    for key, value in properties.items():
+        setattr(cursor, key, value)
+
+
+def make_edges(context, path):
+    document, sheet = new_hidden_sheet(context)
+    sheet.Name = "My 'Sheet' 1"  # Calc takes no name that begins or ends with a quote
+    assert sheet.Name == "My 'Sheet' 1"
+    cell = sheet.getCellRangeByName
+    column = sheet.Columns.getByIndex(14)  # O, before the cells' own formats
+    column.CellBackColor, column.CharWeight, column.HoriJustify = 0xCCFFCC, BOLD, hori_justify("CENTER")
+    for r in range(2, 8):
+        for c in range(2, 7):
+            target = sheet.getCellByPosition(c, r)
+            if (r + c) % 3:
+                target.String = "r%dc%d" % (r + 1, c + 1)
+            else:
+                target.Value = r * 10.5 - c
+            target.CharColor = EDGE_COLOURS[(r + c) % len(EDGE_COLOURS)]
+    cell("C3").CellBackColor, cell("G8").CharWeight = 0xFFFF00, BOLD
+    cell("H5").CellBackColor = 0xFF00FF  # empty, on the right edge of B2:H9
+    cell("D9").BottomBorder = styled_line("SOLID", 26, 0x336699)  # empty, on the bottom edge
+    rich = cell("N2")
+    rich.String = "plain bold end"
+    set_span(rich, 6, 4, CharWeight=BOLD)
+    set_span(rich, 11, 3, CharColor=0xFF0000, CharUnderline=1, CharPosture=ITALIC)
+    paragraphs = cell("N3")
+    paragraphs.String = "first"
+    for text in ("", "  third  two   spaces "):
+        paragraphs.insertControlCharacter(paragraphs.getEnd(), PARAGRAPH_BREAK, False)
+        paragraphs.insertString(paragraphs.getEnd(), text, False)
+    link = document.createInstance("com.sun.star.text.TextField.URL")
+    link.URL, link.Representation = "https://example.com/a?b=1&c=2", "Example"
+    target = cell("N4")
+    target.String = "see "
+    cursor = target.createTextCursor()
+    cursor.gotoEnd(False)
+    target.insertTextContent(cursor, link, False)
+    cell("N5").String = "with a comment"
+    sheet.Annotations.insertNew(cell("N5").CellAddress, "the comment")
+    cell("N6").Formula = '="a"&CHAR(9)&"b"'  # a tab (a loaded cell's own tab is dropped by Calc)
+    cell("O2").String, cell("O4").String, cell("O4").CharColor = "in col O", "red", 0xFF0000
+    cell("O5").String = "bold? no"
+    set_span(cell("O5"), 0, 4, CharWeight=100.0)
+    cell("P3").String = "beside"
+    for r, style in enumerate(EDGE_LINES + EDGE_3D_LINES):
+        r += 14 if r < len(EDGE_LINES) else 15
+        for c, width in enumerate(EDGE_WIDTHS):
+            target = sheet.getCellByPosition(c + 1, r)
+            target.String = "%s %d" % (style.lower(), width)
+            all_sides(target, styled_line(style, width, EDGE_COLOURS[(r + c) % len(EDGE_COLOURS)]))
+            if c % 2:  # the sides differ
+                target.BottomBorder = styled_line(style, EDGE_WIDTHS[c - 1], 0x808080)
+    fonts = [("CharUnderline", u) for u in range(19)] + [("CharStrikeout", s) for s in range(7)] + \
+        [("CharWeight", float(w)) for w in (0, 50, 60, 75, 90, 100, 110, 150, 175, 200)] + \
+        [("CharPosture", uno.Enum("com.sun.star.awt.FontSlant", p))
+         for p in ("NONE", "OBLIQUE", "ITALIC", "REVERSE_OBLIQUE", "REVERSE_ITALIC")] + \
+        [("CharHeight", h) for h in (10.5, 7.0, 6.5, 10.0, 12.0)] + \
+        [("CharColor", v) for v in (-1, 0, 0xFF0000, 0xFFFFFF, 1)] + \
+        [("CellBackColor", v) for v in (-1, 0, 0xFFFFFF, 0xFFFF00)]
+    for i, (key, value) in enumerate(fonts):
+        target = sheet.getCellByPosition(1 + i % 19, 34 + i // 19)
+        target.String = "%s %s" % (key[4:], getattr(value, "value", value))
+        setattr(target, key, value)
+    cell("T39").CellBackColor = 0x00FF00
+    cell("T39").IsCellBackgroundTransparent = True
+    for r in range(40, 49):
+        for c in range(1, 7):
+            sheet.getCellByPosition(c, r).String = "%s%d" % (chr(65 + c), r + 1)
+    for area in ("C42:D43", "F42:F44", "C46:E46", "B48:C49", "E48:G49"):
+        cell(area).merge(True)
+    store_and_close(document, path)
+
+
 def dispatch(context, frame, command, arguments=()):
     helper = context.ServiceManager.createInstanceWithContext("com.sun.star.frame.DispatchHelper", context)
     helper.executeDispatch(frame, command, "", 0, tuple(arguments))
@@ -347,6 +451,8 @@ def main():
         make_workbook(context, sys.argv[3])
     elif command == "sample":
         make_sample(context, sys.argv[3])
+    elif command == "edges":
+        make_edges(context, sys.argv[3])
     elif command == "random":
         make_random(context, sys.argv[3], int(sys.argv[4]))
     elif command == "copy":

@@ -365,19 +365,87 @@ inline_tables+=("$work/inline-sample/clipboard")
 [ "$ok" -eq 1 ] && judged "$work/inline-validated" htmljudge validate "${inline_tables[@]}" || ok=0
 tally inline-validated "$ok"
 
-# The fast capture (fast_capture_yn) against the per-cell reads, on what real Calc holds: the test
-# workbook's ranges and three ranges of 60 x 20 randomly formatted cells (Japanese, line breaks,
-# number formats, every formatting, lines of every kind and colour, merged areas of random sizes).
-# capture-compare reads the copied range both ways and compares the grids field by field.
+# The fast capture (fast_capture_yn) and the direct one (direct_capture_yn) against the per-cell
+# reads, on what real Calc holds: the test workbook's ranges, three ranges of 60 x 20 randomly
+# formatted cells (Japanese, line breaks, number formats, every formatting, lines of every kind and
+# colour, merged areas of random sizes) and the hard cases of the edges workbook (calc.py
+# make_edges, on the sheet "My 'Sheet' 1"): a range away from A1 with empty edge rows and columns
+# and empty formatted cells on its edges, the same with empty unformatted rows and columns last,
+# rich text, every line style but the 3D ones, every underline, strikeout, weight and posture,
+# merged areas inside, a range starting inside merged areas. capture-compare reads the copied range
+# the three ways and compares the grids field by field.
+# M1:P6 differs until the direct way keeps the runs of spaces that Calc writes as they are (no
+# text:s) in a cell of several paragraphs or of spans: N3 holds "first", "" and "  third  two   spaces ".
 random_book="$work/random-workbook.ods"
 calc random "$random_book" 7 || echo "    the random workbook could not be made"
+edges_book="$work/edges.ods"
+calc edges "$edges_book" || echo "    the edges workbook could not be made"
 for entry in "$book A1:F18" "$book A1:D4" "$book A6:F7" "$book A10:E13" "$book A18:F18" \
-             "$random_book A1:T60" "$random_book A61:T120" "$random_book A121:T180"; do
-    read -r file range <<< "$entry"
-    name="fast-capture-$(basename "$file" .ods)-${range/:/-}" ok=1
+             "$random_book A1:T60" "$random_book A61:T120" "$random_book A121:T180" \
+             "$edges_book B2:H9 edges-offset" "$edges_book B2:L14 edges-empty-last" \
+             "$edges_book M1:P6 edges-rich-text" "$edges_book B15:K28 edges-line-styles" \
+             "$edges_book B35:T39 edges-fonts" "$edges_book B41:G49 edges-merged" \
+             "$edges_book D43:G47 edges-inside-merged"; do
+    read -r file range label <<< "$entry"
+    name="three-ways-${label:-$(basename "$file" .ods)}-${range/:/-}" ok=1
     copy_cells "$file" "$range" || { ok=0; echo "    the range could not be copied"; }
     [ "$ok" -eq 1 ] && judged "$work/$name.log" env UserInstallation="$profile" "$capture_compare" || ok=0
     [ "$ok" -eq 1 ] && sed 's/^/    /' "$work/$name.log"
+    # The copy's package of a range that differs, for a look at its content.xml and styles.xml.
+    [ "$ok" -eq 1 ] || timeout 20 xclip -selection clipboard -o \
+        -t 'application/x-openoffice-embed-source-xml;windows_formatname="Star Embed Source (XML)"' > "$work/$name.zip"
+    tally "$name" "$ok"
+done
+
+# The 3D lines, which the direct way leaves to the office: the same markup with direct_capture_yn=ON
+# as without it.
+ok=1
+printf '%b' "$html5" > "$work/html5-office.ini"
+printf '%b' "${html5}direct_capture_yn=ON\n" > "$work/html5-direct.ini"
+for way in office direct; do
+    convert_copy "$work/edges-3d-lines-$way" gridweave "$work/html5-$way.ini" "$edges_book" B30:K33 Return \
+        "$weave | OK | progress | $done_message" || ok=0
+done
+grep -qi '<table' "$work/edges-3d-lines-office/clipboard" || { ok=0; echo "    no table from the office"; }
+cmp -s "$work/edges-3d-lines-office/clipboard" "$work/edges-3d-lines-direct/clipboard" || {
+    ok=0
+    diff "$work/edges-3d-lines-office/clipboard" "$work/edges-3d-lines-direct/clipboard" | head -20 | sed 's/^/    /'
+}
+tally edges-3d-lines-direct-as-office "$ok"
+
+# A Calc copy whose targets a plain program (clipowner.py), not the office, serves, converted with
+# no office to be found (UNO_PATH names a folder without one, no PATH): the sample settings with
+# direct_capture_yn=ON give the office's markup of the same copy (expected/example-...), and no
+# office came up (no process but the program's keeper carries the run's dialog log, no profile).
+saved="$work/owned-copy"
+/usr/bin/python3 "$root/tests/e2e/linux/calcclip.py" "$pipe" "$book" 0 A1:D4 "$saved" || echo "    the copy was not saved"
+offered() { grep -m1 -F "$1" "$saved/targets.txt"; }
+for entry in "gridweave html5 $weave" "gridquill pukiwiki $quill"; do
+    read -r program preset who <<< "$entry"
+    name="plain-owner-no-office-$program" dir="$work/plain-owner-no-office-$program" ok=1
+    mkdir -p "$dir" && cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
+    sed 's/^\[Param\]/&\ndirect_capture_yn=ON/' "$root/examples/$program/$preset/${program^}.ini" > "$dir/${program^}.ini"
+    /usr/bin/python3 "$root/tests/e2e/linux/clipowner.py" "text/plain;charset=utf-8" "$saved/text.txt" \
+        UTF8_STRING "$saved/text.txt" "$(offered x-openoffice-sylk)" "$saved/sylk.bin" \
+        "$(offered embed-source-xml)" "$saved/package.zip" "$(offered x-openoffice-link)" "$saved/link.bin" \
+        > "$dir/owner.log" 2>&1 &
+    owner=$!
+    started+=("$owner")
+    for _ in $(seq 100); do grep -qs "owner ready" "$dir/owner.log" && break; sleep 0.05; done
+    run_program "$dir" "$program" Return "$who | OK | progress | $done_in_time" UNO_PATH="$work/no-office" \
+        PATH=/nonexistent UserInstallation="file://$dir/profile" || ok=0
+    cmp -s "$dir/clipboard" "$expected/example-$preset-formatting" || {
+        ok=0
+        diff "$expected/example-$preset-formatting" "$dir/clipboard" | head -20 | sed 's/^/    /'
+    }
+    for process in $(grep -lzx "GRID_DIALOG_LOG=$dir/dialogs.log" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3); do
+        tr '\0' ' ' < "/proc/$process/cmdline" | grep -q "^$dir/grid-clipboard-keeper" && continue
+        ok=0
+        echo "    the run started process $process: $(tr '\0' ' ' < "/proc/$process/cmdline")"
+        end_process_tree "$process"
+    done
+    [ ! -e "$dir/profile" ] || { ok=0; echo "    an office made the run's profile"; }
+    end_process_tree "$owner"
     tally "$name" "$ok"
 done
 
@@ -389,6 +457,40 @@ if pgrep -f -- "$programs_office" >/dev/null; then
 else
     tally "running office reused" 1
 fi
+
+# Copies for the Windows programs' direct capture under Wine (tests/e2e/windows/run-direct-e2e.sh):
+# each range as Calc offers it, in copies/NAME (calcclip.py, and the Sylk target), with the markup
+# and the dialogs of the Linux programs on that copy, the sample settings with direct_capture_yn=ON
+# beside them. No office can be started for these runs: a copy not read directly would end in the
+# message that Calc could not be started.
+save_direct_copy() {  # FILE RANGE KEYS
+    local file=$1 range=$2 keys=$3 program dialogs ok=1
+    local name; name="$(basename "$file" .ods)-${range/:/-}"
+    local copy="$work/copies/$name"
+    /usr/bin/python3 "$root/tests/e2e/linux/calcclip.py" "$pipe" "$file" 0 "$range" "$copy" \
+        && timeout 5 xclip -selection clipboard -t 'application/x-openoffice-sylk;windows_formatname="Sylk"' -o \
+            > "$copy/sylk.bin" || { ok=0; echo "    the copy was not saved"; }
+    for program in gridweave gridquill; do
+        local dir="$work/direct-$name/$program" caption=${program^} who=$weave
+        [ "$program" = gridweave ] || who=$quill
+        dialogs="$who | OK | progress | $done_in_time"
+        [ "$keys" = Return ] || dialogs=$(printf '%s\n%s' "$who | OK,Cancel | progress | $borders_question" "$dialogs")
+        mkdir -p "$dir" && cp "$build/$program" "$build/grid-clipboard-keeper" "$work/copies/$caption.ini" "$dir/"
+        # The first program's markup took Calc's place on the clipboard: the same range once more.
+        [ "$program" = gridweave ] || copy_cells "$file" "$range" || { ok=0; echo "    the cells were not copied"; }
+        run_program "$dir" "$program" "$keys" "$dialogs" UNO_PATH= PATH=/nonexistent || ok=0
+        cp "$dir/clipboard" "$copy/expected-$program.txt"
+        cp "$dir/dialogs.log" "$copy/expected-$program-dialogs.txt"
+    done
+    tally "direct-copy-$name" "$ok"
+}
+mkdir -p "$work/copies"
+sed 's/^\[Param\]/&\ndirect_capture_yn=ON/' "$root/examples/gridweave/html5/Gridweave.ini" > "$work/copies/Gridweave.ini"
+sed 's/^\[Param\]/&\ndirect_capture_yn=ON/' "$root/examples/gridquill/pukiwiki/Gridquill.ini" > "$work/copies/Gridquill.ini"
+for entry in "$book A1:D4 Return" "$book A10:E13 Return" "$book A18:F18 Return Return" "$random_book A1:T60 Return"; do
+    read -r file range keys <<< "$entry"
+    save_direct_copy "$file" "$range" "$keys"
+done
 
 echo "e2e-calc: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
