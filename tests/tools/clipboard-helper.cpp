@@ -3,12 +3,20 @@
 //                                 inherited) and keeps the clipboard open until its standard input
 //                                 ends, that is until the test closes its end of the pipe or ends
 //   clipboard-helper dump         prints CF_UNICODETEXT and CF_TEXT of the clipboard as hexadecimal
+//   clipboard-helper put FORMAT=FILE ...  empties the clipboard and puts each FILE's bytes as they
+//                                 are (terminators included) in FORMAT: a number, or the name of a
+//                                 registered format such as "Link"; the blocks stay on the
+//                                 clipboard after the helper ends
 #include <windows.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
 
 namespace {
 
@@ -29,6 +37,40 @@ void dump(UINT format, size_t unit) {
     }
     std::printf("\n");
     GlobalUnlock(data);
+}
+
+int put(int count, char** items) {
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    for (int attempt = 0; !OpenClipboard(window); ++attempt) {
+        if (attempt == 100) return 1;
+        Sleep(50);
+    }
+    EmptyClipboard();
+    int status = 0;
+    for (int i = 0; i < count; ++i) {
+        const std::string item = items[i];
+        const size_t equals = item.find('=');
+        const std::string name = item.substr(0, equals);
+        std::ifstream file(item.substr(equals + 1), std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        const UINT format = std::isdigit(static_cast<unsigned char>(name[0]))
+                                ? UINT(std::strtoul(name.c_str(), nullptr, 10)) : RegisterClipboardFormatA(name.c_str());
+        HGLOBAL block = equals == std::string::npos || !file || !format
+                            ? nullptr : GlobalAlloc(GMEM_MOVEABLE, bytes.size() ? bytes.size() : 1);
+        if (!block) {
+            status = 3;
+            continue;
+        }
+        std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+        GlobalUnlock(block);
+        if (!SetClipboardData(format, block)) {
+            GlobalFree(block);
+            status = 3;
+        }
+    }
+    CloseClipboard();
+    DestroyWindow(window);
+    return status;
 }
 
 }  // namespace
@@ -58,6 +100,7 @@ int main(int argc, char** argv) {
         CloseClipboard();
         return 0;
     }
-    std::fprintf(stderr, "usage: clipboard-helper hold EVENT | dump\n");
+    if (argc >= 3 && std::strcmp(argv[1], "put") == 0) return put(argc - 2, argv + 2);
+    std::fprintf(stderr, "usage: clipboard-helper hold EVENT | dump | put FORMAT=FILE...\n");
     return 2;
 }
