@@ -218,6 +218,8 @@ private:
     bool appendText(const char16_t* units, size_t count);
     bool appendUtf8(const char* utf8, size_t length);
     int32_t styleNamed(const char* name, size_t length) const;
+    int32_t styleNamed(const char* name, size_t length, bool automatic) const;
+    bool indexStyle(int32_t style);
     bool storeName(const char* name, size_t length, uint32_t& at);
     bool resolveFormats();
     bool resolve(int32_t style, CalcCellFormat& format);
@@ -231,6 +233,9 @@ private:
     // Styles of both parts; the default style of cells apart.
     Growing<StyleRecord> styles_;
     Growing<char> names_;
+    // The first style of each name, automatic and common apart: open addressing over style
+    // numbers, -1 for a free slot, never fuller than half.
+    Growing<int32_t> styleSlots_;
     StyleRecord defaultStyle_;
     bool inDefaultStyle_ = false, inStyle_ = false;
     int styleDepth_ = 0, automaticDepth_ = 0, commonDepth_ = 0;
@@ -478,23 +483,64 @@ bool PackageReader::startStyle(const XmlAttribute* attributes, size_t count, boo
         style.parentLength = uint32_t(parent->valueLength);
         style.hasParent = true;
     }
-    if (!styles_.push(style)) return fail(PackageResult::noMemory);
+    if (!styles_.push(style) || !indexStyle(int32_t(styles_.size() - 1))) return fail(PackageResult::noMemory);
     inStyle_ = true;
     styleDepth_ = depth_;
     return true;
 }
 
-// An automatic style before a common one of the same name, as a cell's reference means it.
-int32_t PackageReader::styleNamed(const char* name, size_t length) const {
-    int32_t common = -1;
-    for (size_t i = 0; i < styles_.size(); ++i) {
-        const StyleRecord& style = styles_[i];
-        if (style.nameLength == length && std::memcmp(&names_[style.nameAt], name, length) == 0) {
-            if (style.automatic) return int32_t(i);
-            if (common < 0) common = int32_t(i);
+namespace {
+
+size_t slotOf(const char* name, size_t length, bool automatic, size_t slots) {
+    uint64_t hash = automatic ? 1469598103934665603ull : 1099511628211ull;
+    for (size_t i = 0; i < length; ++i) hash = (hash ^ uint8_t(name[i])) * 1099511628211ull;
+    return size_t(hash) & (slots - 1);
+}
+
+}  // namespace
+
+bool PackageReader::indexStyle(int32_t style) {
+    const StyleRecord& record = styles_[size_t(style)];
+    const char* name = &names_[record.nameAt];
+    if (styleNamed(name, record.nameLength, record.automatic) >= 0) return true;  // the first one counts
+    if (2 * (size_t(style) + 1) > styleSlots_.size()) {
+        // Twice the room, every style placed anew.
+        const size_t slots = styleSlots_.size() ? 2 * styleSlots_.size() : 64;
+        styleSlots_.resize(0);
+        if (!styleSlots_.reserve(slots)) return false;
+        styleSlots_.resize(slots);
+        for (size_t i = 0; i < slots; ++i) styleSlots_[i] = -1;
+        for (int32_t i = 0; i < style; ++i) {
+            const StyleRecord& placed = styles_[size_t(i)];
+            if (styleNamed(&names_[placed.nameAt], placed.nameLength, placed.automatic) >= 0) continue;
+            size_t slot = slotOf(&names_[placed.nameAt], placed.nameLength, placed.automatic, slots);
+            while (styleSlots_[slot] >= 0) slot = (slot + 1) & (slots - 1);
+            styleSlots_[slot] = i;
         }
     }
-    return common;
+    size_t slot = slotOf(name, record.nameLength, record.automatic, styleSlots_.size());
+    while (styleSlots_[slot] >= 0) slot = (slot + 1) & (styleSlots_.size() - 1);
+    styleSlots_[slot] = style;
+    return true;
+}
+
+int32_t PackageReader::styleNamed(const char* name, size_t length, bool automatic) const {
+    const size_t slots = styleSlots_.size();
+    if (slots == 0) return -1;
+    for (size_t slot = slotOf(name, length, automatic, slots);; slot = (slot + 1) & (slots - 1)) {
+        const int32_t style = styleSlots_[slot];
+        if (style < 0) return -1;
+        const StyleRecord& record = styles_[size_t(style)];
+        if (record.automatic == automatic && record.nameLength == length &&
+            std::memcmp(&names_[record.nameAt], name, length) == 0)
+            return style;
+    }
+}
+
+// An automatic style before a common one of the same name, as a cell's reference means it.
+int32_t PackageReader::styleNamed(const char* name, size_t length) const {
+    const int32_t automatic = styleNamed(name, length, true);
+    return automatic >= 0 ? automatic : styleNamed(name, length, false);
 }
 
 bool PackageReader::startRow(const XmlAttribute* attributes, size_t count) {
@@ -779,13 +825,7 @@ bool PackageReader::resolve(int32_t style, CalcCellFormat& format) {
         take(record);
         if (!record.hasParent) break;
         // A parent is a common style, never an automatic one.
-        int32_t parent = -1;
-        for (size_t i = 0; i < styles_.size(); ++i)
-            if (!styles_[i].automatic && styles_[i].nameLength == record.parentLength &&
-                std::memcmp(&names_[styles_[i].nameAt], &names_[record.parentAt], record.parentLength) == 0) {
-                parent = int32_t(i);
-                break;
-            }
+        const int32_t parent = styleNamed(&names_[record.parentAt], record.parentLength, false);
         if (parent < 0) return fail();
         style = parent;
     }
