@@ -628,6 +628,35 @@ TYPED_TEST(CalcCaptureTest, DirectWayReadsTheOfficesOwnForms) {
     }
 }
 
+// Once the copy is taken, a text Gridquill's code page cannot hold and a cancel before or between
+// rows end as they do in the office's way, with the grid released.
+TYPED_TEST(CalcCaptureTest, DirectWayEndsAsThePerCellReadsDo) {
+    using Ch = TypeParam;
+    fillSheet(this->calc, 4, 2, 5, {});
+    const CopiedCells copied = copiedCellsOf(this->calc);
+    bool filled = false;
+    if constexpr (sizeof(Ch) == 1) {
+        this->files.multibyteFails = true;
+        EXPECT_EQ(this->direct(copied, filled), kFailedReported);
+        EXPECT_EQ(this->boxes.codes(), std::vector<int>{25});
+        EXPECT_FALSE(cellGrid<Ch>().cellsAllocated);
+        this->files.multibyteFails = false;
+    }
+    for (int32_t at : {25, 45}) {  // before the grid is allocated; after the second row
+        this->boxes.clear();
+        runState<Ch>().cancelState.store(0);
+        this->window.onProgress = [&](int32_t position) {
+            if (position == at) runState<Ch>().cancelState.store(1);
+        };
+        EXPECT_EQ(this->direct(copied, filled), kCancelled) << at;
+        EXPECT_EQ(this->boxes.codes(), std::vector<int>{3});
+        EXPECT_EQ(runState<Ch>().cancelState.load(), 2);
+        EXPECT_FALSE(cellGrid<Ch>().cellsAllocated);
+    }
+    this->window.onProgress = nullptr;
+    EXPECT_TRUE(this->calc.calls.empty());
+}
+
 // A copy the direct way does not take: nothing is shown, the grid stays unallocated, and the run
 // reads the cells through the office as without the key.
 TYPED_TEST(CalcCaptureTest, DirectWayLeavesWhatItDoesNotTakeToTheOffice) {
