@@ -301,12 +301,7 @@ template <class Ch>
     progressWindowPort().setProgress(90);
     // A failed close has released the grid along with the session: the capture failed.
     if (ReleaseAutomation<Ch>(1) != kOk) return kAutomationFailed;
-    if (cancelRequested<Ch>()) {
-        showMessage<Ch>(kMessageCancelled);
-        ReleaseCellGrid<Ch>();
-        run.cancelState.store(kCancelSeen);
-        return kCancelled;
-    }
+    if (cancelRequested<Ch>()) return cancelSeenWithoutSession<Ch>();
     return kOk;
 }
 

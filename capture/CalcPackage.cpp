@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstring>
-#include <new>
 #include <type_traits>
 
 #include "capture/ZipArchive.h"
@@ -23,7 +22,8 @@ constexpr size_t kMostStyles = 1 << 20;
 constexpr int kLongestStyleChain = 64;
 constexpr int64_t kMostSpaces = 1 << 20;  // text:s of one count
 
-// A growing array of plain values through the allocation port; a failed growth is remembered.
+// A growing array of plain values through the allocation port; a growth that fails leaves the
+// array as it was.
 template <class T>
 class Growing {
     static_assert(std::is_trivially_copyable_v<T>);
@@ -248,6 +248,7 @@ private:
     Growing<int32_t> columnStyles_;  // default cell style per column of the range, -1 none
     int32_t rowStyle_ = -1;
     int64_t rowRepeat_ = 1;
+    bool rowInRange_ = false;  // some row of the current repeat lies in the range
     int rowDepth_ = 0;
     int64_t cellColumn_ = 0;
     Growing<PackageCell> rowCells_;  // the current row's cells of the range
@@ -554,8 +555,8 @@ bool PackageReader::startRow(const XmlAttribute* attributes, size_t count) {
         rowStyle_ = styleNamed(a->value, a->valueLength);
         if (rowStyle_ < 0) return fail();
     }
-    const bool touchesRange = row_ <= range_.lastRow && row_ + rowRepeat_ > range_.firstRow;
-    if (touchesRange) {
+    rowInRange_ = row_ <= range_.lastRow && row_ + rowRepeat_ > range_.firstRow;
+    if (rowInRange_) {
         // Rows the sheet hides or filters are left to the office, which knows what it pastes.
         const XmlAttribute* visibility = attributeOf(attributes, count, kTableNs, "visibility");
         if (visibility && !same(visibility->value, "visible")) return fail();
@@ -571,8 +572,7 @@ bool PackageReader::startCell(bool covered, const XmlAttribute* attributes, size
     if (!countOf(attributeOf(attributes, count, kTableNs, "number-columns-repeated"), 1 << 20, cellRepeat_) ||
         cellRepeat_ < 1)
         return fail();
-    const bool rowInRange = row_ <= range_.lastRow && row_ + rowRepeat_ > range_.firstRow;
-    cellInRange_ = rowInRange && cellColumn_ <= range_.lastColumn && cellColumn_ + cellRepeat_ > range_.firstColumn;
+    cellInRange_ = rowInRange_ && cellColumn_ <= range_.lastColumn && cellColumn_ + cellRepeat_ > range_.firstColumn;
     if (!cellInRange_) return true;
     int64_t columnSpan = 1, rowSpan = 1;
     if (!countOf(attributeOf(attributes, count, kTableNs, "number-columns-spanned"), 1 << 20, columnSpan) ||

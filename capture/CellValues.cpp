@@ -132,9 +132,19 @@ template StatusCode storeCellText<char>(CellRecord<char>&, const char16_t*, int3
 template StatusCode storeCellText<char16_t>(CellRecord<char16_t>&, const char16_t*, int32_t);
 template StatusCode placeMergedArea<char>(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t);
 template StatusCode placeMergedArea<char16_t>(int32_t, int32_t, int32_t, int32_t, int32_t, int32_t);
+template <class Ch>
+StatusCode cancelSeenWithoutSession() {
+    showMessage<Ch>(kMessageCancelled);
+    ReleaseCellGrid<Ch>();
+    runState<Ch>().cancelState.store(kCancelSeen);
+    return kCancelled;
+}
+
 template void abandonCapture<char>();
 template void abandonCapture<char16_t>();
 template StatusCode cancelSeen<char>();
 template StatusCode cancelSeen<char16_t>();
+template StatusCode cancelSeenWithoutSession<char>();
+template StatusCode cancelSeenWithoutSession<char16_t>();
 
 }  // namespace grid

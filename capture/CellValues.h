@@ -50,5 +50,8 @@ template <class Ch>
 template <class Ch> void abandonCapture();
 // A cancel seen between rows: message 3, everything released, 102.
 template <class Ch> [[nodiscard]] StatusCode cancelSeen();
+// The same where no session is held (it is released already, or the cells never came from the
+// office): message 3, the grid released, 102.
+template <class Ch> [[nodiscard]] StatusCode cancelSeenWithoutSession();
 
 }  // namespace grid

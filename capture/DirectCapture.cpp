@@ -5,22 +5,10 @@
 #include "capture/CellValues.h"
 #include "clipboard/Clipboard.h"
 #include "core/CellGrid.h"
-#include "core/Messages.h"
 #include "core/RunState.h"
 #include "platform/Window.h"
 
 namespace grid {
-namespace {
-
-template <class Ch>
-[[nodiscard]] StatusCode cancelled() {
-    showMessage<Ch>(kMessageCancelled);
-    ReleaseCellGrid<Ch>();
-    runState<Ch>().cancelState.store(kCancelSeen);
-    return kCancelled;
-}
-
-}  // namespace
 
 template <class Ch>
 StatusCode captureFromPackage(const uint8_t* package, size_t packageSize, const uint8_t* link, size_t linkSize,
@@ -33,7 +21,7 @@ StatusCode captureFromPackage(const uint8_t* package, size_t packageSize, const 
     filled = true;
     noteCaptureWay(CaptureWay::fromClipboard);
     progressWindowPort().setProgress(25);
-    if (cancelRequested<Ch>()) return cancelled<Ch>();
+    if (cancelRequested<Ch>()) return cancelSeenWithoutSession<Ch>();
     if (cells.areaBeyondRange) {
         // The office's paste has the same area, which the capture there cannot place.
         runState<Ch>().captureStage = kCaptureReadingCells;
@@ -48,9 +36,8 @@ StatusCode captureFromPackage(const uint8_t* package, size_t packageSize, const 
         return kNoMemory;
     }
     progressWindowPort().setProgress(30);
-    if (cancelRequested<Ch>()) return cancelled<Ch>();
+    if (cancelRequested<Ch>()) return cancelSeenWithoutSession<Ch>();
     const int32_t step = 60000 / grid.rows;
-    const bool oneCell = grid.rows == 1 && grid.columns == 1;
     for (int32_t row = 0; row < grid.rows; ++row) {
         for (int32_t column = 0; column < grid.columns; ++column) {
             const PackageCell& from = cells.at(column, row);
@@ -61,11 +48,12 @@ StatusCode captureFromPackage(const uint8_t* package, size_t packageSize, const 
                 return stored;
             }
             applyCellFormat(cell, cells.format(from));
-            if (oneCell) cell.mergePosition = kNotMerged;
-            else if (cell.mergePosition == kNotMerged && (from.columnSpan > 1 || from.rowSpan > 1))
+            // A single cell has no area (the package's reading sees to that, as the office's
+            // capture never asks a single cell for one).
+            if (cell.mergePosition == kNotMerged && (from.columnSpan > 1 || from.rowSpan > 1))
                 markMergedArea<Ch>(column, column + from.columnSpan - 1, row, row + from.rowSpan - 1);
         }
-        if (cancelRequested<Ch>()) return cancelled<Ch>();
+        if (cancelRequested<Ch>()) return cancelSeenWithoutSession<Ch>();
         progressWindowPort().setProgress(30 + (row * step) / 1000);
     }
     progressWindowPort().setProgress(90);

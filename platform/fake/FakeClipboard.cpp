@@ -194,10 +194,6 @@ bool FakeClipboard::globalUnlock(MemoryHandle handle) {
 
 size_t FakeClipboard::globalSize(MemoryHandle handle) { return memory_.size(handle); }
 
-}  // namespace grid
-
-namespace grid {
-
 uint32_t FakeClipboard::registerFormat(const char* name) {
     if (failRegistering || !name || !*name) return 0;
     // Windows compares the names without regard to case.

@@ -57,6 +57,9 @@ std::string windowsFormatName(const std::string& target) {
     return end == std::string::npos ? "" : target.substr(at + key.size(), end - at - key.size());
 }
 
+// Windows compares the names of formats without regard to case.
+bool sameFormatName(const std::string& a, const std::string& b) { return lowerCase(a) == lowerCase(b); }
+
 constexpr uint32_t kFirstNamedFormat = 0xC000;
 
 bool isPlainText(const std::string& target) { return lowerCase(target).rfind("text/plain", 0) == 0; }
@@ -291,7 +294,7 @@ public:
     uint32_t registerFormat(const char* name) override {
         if (!name || !*name) return 0;
         for (size_t i = 0; i < names_.size(); ++i)
-            if (lowerCase(names_[i]) == lowerCase(name)) return uint32_t(kFirstNamedFormat + i);
+            if (sameFormatName(names_[i], name)) return uint32_t(kFirstNamedFormat + i);
         names_.emplace_back(name);
         return uint32_t(kFirstNamedFormat + names_.size() - 1);
     }
@@ -323,7 +326,7 @@ private:
         if (sylk) list.push_back(kFormatSylk);
         for (size_t i = 0; i < names_.size(); ++i)
             if (std::any_of(targets.begin(), targets.end(), [&](const std::string& target) {
-                    return lowerCase(windowsFormatName(target)) == lowerCase(names_[i]);
+                    return sameFormatName(windowsFormatName(target), names_[i]);
                 }))
                 list.push_back(uint32_t(kFirstNamedFormat + i));
         return true;
@@ -334,7 +337,7 @@ private:
         std::vector<std::string> targets;
         if (!source().targets(targets, lastError_)) return false;
         for (const std::string& target : targets)
-            if (lowerCase(windowsFormatName(target)) == lowerCase(name)) {
+            if (sameFormatName(windowsFormatName(target), name)) {
                 std::string type;
                 return source().read(target, bytes, type, lastError_);
             }
