@@ -50,6 +50,7 @@ public:
 
 private:
     friend class PackageReader;
+    friend class HtmlTableReader;
     PackageCell* cells_ = nullptr;
     char16_t* texts_ = nullptr;
     CalcCellFormat* formats_ = nullptr;

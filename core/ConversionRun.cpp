@@ -51,14 +51,16 @@ template <class Ch>
     if (kind == kNoMemory || kind == kFailedReported) return kind;
     run.clipboardKind = kind;
     if (kind == kNothingUsable) return kFailedReported;
-    if (kind == kSpreadsheetData) {
-        if (directCaptureOn<Ch>()) {
-            bool filled = false;
-            const StatusCode direct = captureFromClipboard<Ch>(filled);
-            if (filled) return direct;
+    if (directCaptureOn<Ch>()) {
+        // A spreadsheet's copy, or a web page's table, read from the clipboard itself.
+        bool filled = false;
+        const StatusCode direct = captureFromClipboard<Ch>(filled);
+        if (filled) {
+            run.clipboardKind = kSpreadsheetData;  // a sheet's cells, whatever else the clipboard holds
+            return direct;
         }
-        return RunCalcCapture<Ch>();
     }
+    if (kind == kSpreadsheetData) return RunCalcCapture<Ch>();
     return capturePlainText<Ch>();
 }
 

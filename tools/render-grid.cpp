@@ -1,10 +1,12 @@
 // Renders a grid the way the programs would, so that the writers can be tested from outside:
 //
-//   render-grid --program gridweave|gridquill --ini INI_PATH (--grid GRID.json | --text TEXT_FILE)
-//               [--normalise]
+//   render-grid --program gridweave|gridquill --ini INI_PATH (--grid GRID.json | --text TEXT_FILE |
+//               --html CLIPBOARD_HTML [--dump]) [--normalise]
 //
 // Prints the writer's output exactly (Gridweave's UTF-16 as UTF-8; Gridquill's bytes as they are)
-// and exits 0; a failed writer exits 1, bad arguments or input 2. Messages that would be shown go to
+// and exits 0; a failed writer exits 1, bad arguments or input 2. --html fills the grid as the
+// direct capture does from the clipboard's HTML (exit 3 when it does not take it) and normalises
+// it; with --dump the grid is printed as JSON in the form --grid reads, before normalising. Messages that would be shown go to
 // stderr as "message N", and every question is answered OK.
 #include <nlohmann/json.hpp>
 
@@ -20,6 +22,7 @@
 #include "core/Normalise.h"
 #include "core/RunState.h"
 #include "core/Settings.h"
+#include "capture/DirectCapture.h"
 #include "html/HtmlProgram.h"
 #include "platform/CodePage.h"
 #include "platform/Ports.h"
@@ -32,8 +35,8 @@ using nlohmann::json;
 namespace {
 
 struct Arguments {
-    std::string program, ini, grid, text;
-    bool normalise = false;
+    std::string program, ini, grid, text, html;
+    bool normalise = false, dump = false;
 };
 
 // Reports every message by its catalogue code and answers OK.
@@ -140,6 +143,39 @@ void buildGrid(const json& description) {
     }
 }
 
+// The grid in the form buildGrid reads, texts as UTF-8.
+template <class Ch>
+void dumpGrid() {
+    const CellGrid<Ch>& grid = cellGrid<Ch>();
+    json out = {{"rows", grid.rows}, {"columns", grid.columns}, {"merges", json::array()}, {"cells", json::array()}};
+    for (int32_t row = 0; row < grid.rows; ++row)
+        for (int32_t column = 0; column < grid.columns; ++column) {
+            const CellRecord<Ch>& cell = grid.at(column, row);
+            std::string text;
+            if (cell.text.data) {
+                if constexpr (sizeof(Ch) == 1) text.assign(cell.text.data, size_t(cell.text.length));
+                else text = utf16ToUtf8(cell.text.data, size_t(cell.text.length));
+            }
+            if (cell.mergePosition == kMergeAnchor)
+                out["merges"].push_back({cell.mergeFirstColumn, cell.mergeLastColumn, cell.mergeFirstRow, cell.mergeLastRow});
+            out["cells"].push_back({{"text", text},
+                                    {"border", cell.border},
+                                    {"borderColor", cell.borderColor},
+                                    {"horiJustify", cell.horiJustify},
+                                    {"vertJustify", cell.vertJustify},
+                                    {"charColor", cell.charColor},
+                                    {"charHeight", cell.charHeight},
+                                    {"bold", cell.bold},
+                                    {"italic", cell.italic},
+                                    {"underline", cell.underline},
+                                    {"strikeout", cell.strikeout},
+                                    {"backColor", cell.backColor},
+                                    {"mergePosition", cell.mergePosition}});
+        }
+    std::fputs(out.dump(1, ' ', false, json::error_handler_t::replace).c_str(), stdout);
+    std::fputs("\n", stdout);
+}
+
 template <class Ch>
 int render(const Arguments& args) {
     setSettingsFilePort(&systemSettingsFile());
@@ -156,6 +192,18 @@ int render(const Arguments& args) {
         runState<Ch>().bordersAccepted = 1;
         const std::basic_string<Ch> text = programText<Ch>(readFile(args.text));
         status = SplitTextIntoGrid<Ch>(text.c_str());
+        if (status == kOk) status = normaliseGrid<Ch>();
+    } else if (!args.html.empty()) {
+        const std::string bytes = readFile(args.html);
+        bool filled = false;
+        status = captureFromHtml<Ch>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), filled);
+        if (!filled) return 3;
+        if (status == kOk && args.dump) {
+            dumpGrid<Ch>();
+            ReleaseCellGrid<Ch>();
+            return 0;
+        }
+        runState<Ch>().clipboardKind = 3;  // a sheet's cells; every question is answered OK
         if (status == kOk) status = normaliseGrid<Ch>();
     } else {
         json description;
@@ -199,12 +247,15 @@ Arguments parse(int argc, char** argv) {
         else if (option == "--ini") args.ini = value();
         else if (option == "--grid") args.grid = value();
         else if (option == "--text") args.text = value();
+        else if (option == "--html") args.html = value();
+        else if (option == "--dump") args.dump = true;
         else if (option == "--normalise") args.normalise = true;
         else fail("unknown option " + option);
     }
     if (args.program != "gridweave" && args.program != "gridquill") fail("--program gridweave or gridquill");
     if (args.ini.empty()) fail("--ini INI_PATH is needed");
-    if (args.grid.empty() == args.text.empty()) fail("give one of --grid GRID.json and --text TEXT_FILE");
+    if (int(!args.grid.empty()) + int(!args.text.empty()) + int(!args.html.empty()) != 1)
+        fail("give one of --grid GRID.json, --text TEXT_FILE and --html CLIPBOARD_HTML");
     return args;
 }
 

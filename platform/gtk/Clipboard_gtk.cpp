@@ -48,11 +48,15 @@ std::string charsetOf(const std::string& type) {
 bool isUtf8Charset(const std::string& charset) { return charset == "utf-8" || charset == "utf8"; }
 
 // The Windows format a target stands for, as office programs name it in the target:
-// `application/x-openoffice-link;windows_formatname="Link"` stands for "Link". Empty for none.
+// `application/x-openoffice-link;windows_formatname="Link"` stands for "Link"; HTML, which browsers
+// and spreadsheets offer as text/html, stands for Windows' "HTML Format". Empty for none.
 std::string windowsFormatName(const std::string& target) {
     const std::string key = "windows_formatname=\"";
     const size_t at = target.find(key);
-    if (at == std::string::npos) return "";
+    if (at == std::string::npos) {
+        const std::string type = lowerCase(target.substr(0, target.find(';')));
+        return type == "text/html" ? "HTML Format" : "";
+    }
     const size_t end = target.find('"', at + key.size());
     return end == std::string::npos ? "" : target.substr(at + key.size(), end - at - key.size());
 }

@@ -730,6 +730,30 @@ TYPED_TEST(CalcCaptureTest, DirectWayLeavesWhatItDoesNotTakeToTheOffice) {
         EXPECT_EQ(this->automation.initialized - started, taken ? 0 : 1);
         EXPECT_EQ(lastCaptureWay(), taken ? CaptureWay::fromClipboard : CaptureWay::perCell);
     }
+    // The HTML beside it (Excel's copy, or a browser's without Sylk data): taken when Calc's
+    // package is not, never before it; HTML not understood goes to the office as well.
+    const auto output = [&] {
+        if constexpr (sizeof(Ch) == 2) return this->clipboard.unicodeTextOf();
+        else return this->clipboard.bytesOf(kFormatText);
+    };
+    const std::string table = "<table><tr><td style='border:1px solid'>from html</td></tr></table>";
+    for (const auto& [package, html, sylk, fromHtml] :
+         {std::tuple{truncated, table, true, true}, std::tuple{good.package, table, true, false},
+          std::tuple{truncated, std::string("<p>x</p>"), true, false}, std::tuple{std::string(), table, false, true}}) {
+        this->clipboard.clear();
+        if (!package.empty()) this->clipboard.putNamed(CALC_PACKAGE_FORMAT, package), this->clipboard.putNamed(CALC_LINK_FORMAT, good.link);
+        this->clipboard.putNamed(HTML_FORMAT, html);
+        const int started = this->automation.initialized;
+        if (sylk) {
+            EXPECT_EQ(this->run(), kOk);
+        } else {
+            this->clipboard.putText("t");
+            EXPECT_EQ(runConversion<Ch>(), kOk);
+        }
+        EXPECT_EQ(this->automation.initialized - started, fromHtml || package == good.package ? 0 : 1);
+        const auto text = output();
+        EXPECT_EQ(text.find(TEXT_OF(Ch, "from")) != text.npos, fromHtml);
+    }
 }
 
 }  // namespace
