@@ -15,9 +15,18 @@ constexpr int32_t kMostRowSpan = 65534;
 constexpr int32_t kMostColumns = 16384;
 constexpr size_t kMostTextUnits = size_t(64) << 20;
 constexpr size_t kMostOpenElements = 512;
-constexpr int32_t kLinkColour = 0x0000EE;
+constexpr int32_t kLinkColour = 0x0000EE;  // a browser's, where the body names none
+
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+// White space that collapses in a cell's text: HTML's, with the form feed, which browsers drop at a
+// line's edges but not always inside it.
+bool isCollapsible(char c) { return isSpace(c); }
+// Characters that show nothing of a text's look: white space, Unicode's spaces among them.
+bool isBlank(uint32_t c) {
+    return c <= ' ' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+           c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
 
 bool sameText(const char* a, size_t length, const char* b) {
     return std::strlen(b) == length && std::memcmp(a, b, length) == 0;
@@ -189,6 +198,7 @@ private:
         if (result_ == PackageResult::ok) result_ = result;
         return false;
     }
+    bool readStyleSheets(const char* html, size_t length);
     bool startTag(HtmlTokenizer& t);
     bool endTag(const char* name, size_t length);
     bool text(const char* utf8, size_t length);
@@ -214,6 +224,7 @@ private:
     PackageResult result_ = PackageResult::ok;
     StyleSheet sheet_;
     bool sheetsOrigin_ = false;   // Google Sheets' copy: its gridlines are no lines of the cells
+    int32_t linkColour_ = kLinkColour;
     int tables_ = 0;
     bool inTable_ = false;
     int tableBorder_ = 0;         // the table's border attribute, which draws the cells' lines
@@ -225,10 +236,11 @@ private:
     Growing<CalcCellFormat> formats_;
     Growing<int32_t> formatTable_;  // open addressing over formats_, -1 free
     int32_t rows_ = 0, columns_ = 0, nextColumn_ = 0, group_ = 0, groupFirstRow_ = 0;
-    bool rowOpen_ = false, groupOpen_ = false, rowHidden_ = false;
+    bool rowOpen_ = false, groupOpen_ = false, rowHidden_ = false, rowHasCells_ = false;
     // The cell being read.
-    bool inCell_ = false, cellHasText_ = false, pendingSpace_ = false;
+    bool inCell_ = false, pendingSpace_ = false;
     bool endsWithBreak_ = false;  // the text ends with a <br>'s line feed
+    bool textStyled_ = false;     // the style of the cell's first visible character is taken
     bool afterPre_ = false;       // a line feed right after <pre> is no text
     int pendingLines_ = 0;
     ComputedStyle textStyle_;
@@ -285,8 +297,14 @@ ComputedStyle HtmlTableReader::styleOf(HtmlTokenizer& t, const ComputedStyle& pa
     if (t.isTag("u") || t.isTag("ins")) hints.decoration = kUnderline, hints.set |= StyleDelta::kDecoration;
     if (t.isTag("s") || t.isTag("strike") || t.isTag("del")) hints.decoration = kLineThrough, hints.set |= StyleDelta::kDecoration;
     if (t.isTag("a") && t.attribute("href", length))
-        hints.colour = kLinkColour, hints.decoration = kUnderline, hints.set |= StyleDelta::kColour | StyleDelta::kDecoration;
-    if (t.isTag("pre")) hints.whiteSpace = kPreserve, hints.set |= StyleDelta::kWhiteSpace;
+        hints.colour = linkColour_, hints.decoration = kUnderline, hints.set |= StyleDelta::kColour | StyleDelta::kDecoration;
+    if (t.isTag("pre") || t.isTag("listing") || t.isTag("xmp"))
+        hints.whiteSpace = kPreserve, hints.set |= StyleDelta::kWhiteSpace;
+    // A browser draws monospace text of the medium size at 13px, not 16px.
+    if ((t.isTag("pre") || t.isTag("code") || t.isTag("kbd") || t.isTag("samp") || t.isTag("tt") || t.isTag("listing") ||
+         t.isTag("xmp")) &&
+        parent.size == 12)
+        hints.size = 9.75f, hints.set |= StyleDelta::kSize;
     if (t.isTag("center")) hints.align = kHoriCenter, hints.set |= StyleDelta::kAlign;
     if (kind == Kind::cell || kind == Kind::row || kind == Kind::group || t.isTag("div") || t.isTag("p")) {
         if ((value = t.attribute("align", length))) {
@@ -365,8 +383,14 @@ bool HtmlTableReader::startGroup(HtmlTokenizer* t) {
 }
 
 // A row group ends: spans reaching beyond it end with its last row, as browsers end them.
+// A row ends. One with no cell that no area crosses shows nothing in a browser and is left out.
 void HtmlTableReader::endRow() {
-    if (rowOpen_ && !rowHidden_) ++rows_;
+    if (rowOpen_ && !rowHidden_) {
+        bool crossed = rowHasCells_;
+        for (size_t c = 0; c < busyUntil_.size() && !crossed; ++c) crossed = busyUntil_[c] > rows_;
+        if (crossed) ++rows_;
+        else rowFormats_.resize(rowFormats_.size() - 1);
+    }
     rowOpen_ = false;
 }
 
@@ -387,6 +411,7 @@ bool HtmlTableReader::startRow(HtmlTokenizer* t) {
     endRow();
     ComputedStyle s = t ? styleOf(*t, top(), Kind::row) : top().inherited();
     rowOpen_ = true;
+    rowHasCells_ = false;
     rowHidden_ = s.hidden;
     if (rowHidden_) {
         // A row the source hides (Excel's hidden rows): left out, unless a span crosses it.
@@ -422,6 +447,7 @@ bool HtmlTableReader::startCell(HtmlTokenizer& t) {
         return push(t.name(), t.nameLength(), Kind::cell, s);
     }
     if (s.hidden) return fail();
+    rowHasCells_ = true;
     // The first slot no span from above covers, and room for the whole span.
     while (nextColumn_ < int32_t(busyUntil_.size()) && busyUntil_[size_t(nextColumn_)] > rows_) ++nextColumn_;
     const int32_t last = nextColumn_ + columnSpan;
@@ -440,7 +466,8 @@ bool HtmlTableReader::startCell(HtmlTokenizer& t) {
     nextColumn_ = last;
     cell.textAt = uint32_t(texts_.size());
     if (!cells_.push(cell) || !push(t.name(), t.nameLength(), Kind::cell, s)) return fail(PackageResult::noMemory);
-    inCell_ = true, cellHasText_ = false, pendingSpace_ = false, pendingLines_ = 0, endsWithBreak_ = false;
+    inCell_ = true, pendingSpace_ = false, pendingLines_ = 0, endsWithBreak_ = false;
+    textStyled_ = false;
     textStyle_ = s, textDecorations_ = open_[open_.size() - 1].decorations;
     return true;
 }
@@ -521,7 +548,6 @@ int32_t HtmlTableReader::formatIndex(const CalcCellFormat& format) {
 
 bool HtmlTableReader::appendUnit(char16_t unit) {
     if (texts_.size() >= kMostTextUnits) return fail();
-    cellHasText_ = true;
     endsWithBreak_ = false;
     return texts_.push(unit) || fail(PackageResult::noMemory);
 }
@@ -554,15 +580,11 @@ bool HtmlTableReader::text(const char* s, size_t length) {
     afterPre_ = false;
     for (size_t i = 0; i < length;) {
         const char c = s[i];
-        if (isSpace(c) && (whiteSpace == kCollapse || (whiteSpace == kPreserveBreaks && c != '\n'))) {
+        if (isCollapsible(c) && (whiteSpace == kCollapse || (whiteSpace == kPreserveBreaks && c != '\n'))) {
             const bool empty = texts_.size() == cells_[cells_.size() - 1].textAt;
             if (!empty && texts_[texts_.size() - 1] != u'\n') pendingSpace_ = true;
             ++i;
             continue;
-        }
-        if (!cellHasText_ || texts_.size() == cells_[cells_.size() - 1].textAt) {
-            // The first text decides how the cell's text looks.
-            textStyle_ = top(), textDecorations_ = open_[open_.size() - 1].decorations;
         }
         if (c == '\n' && whiteSpace == kPreserveBreaks) {
             pendingSpace_ = false;
@@ -582,6 +604,11 @@ bool HtmlTableReader::text(const char* s, size_t length) {
         if (i + n > length) return fail();
         for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (uint8_t(s[i + k]) & 0x3F);
         i += n;
+        if (!textStyled_ && !isBlank(cp)) {
+            // The first visible character decides how the cell's text looks.
+            textStyle_ = top(), textDecorations_ = open_[open_.size() - 1].decorations;
+            textStyled_ = true;
+        }
         if (cp == 0xA0) cp = ' ';  // a space kept from collapsing is a space of the cell's text
         if (cp >= 0x10000) {
             if (!appendUnit(char16_t(0xD800 + ((cp - 0x10000) >> 10))) || !appendUnit(char16_t(0xDC00 + (cp & 0x3FF))))
@@ -597,10 +624,11 @@ bool HtmlTableReader::startTag(HtmlTokenizer& t) {
     afterPre_ = false;
     const char* name = t.name();
     const size_t length = t.nameLength();
-    if (t.isTag("google-sheets-html-origin")) {
-        sheetsOrigin_ = true;
-        sheet_.dropElementLines();
-        return true;
+    if (t.isTag("google-sheets-html-origin")) return true;
+    if (t.isTag("body")) {
+        size_t n;
+        int32_t colour;
+        if (const char* link = t.attribute("link", n); link && readColour(link, n, colour) && colour >= 0) linkColour_ = colour;
     }
     if (t.isTag("table")) {
         if (inTable_ || tables_ > 0) return fail();  // a table in a table, or a second one
@@ -634,7 +662,6 @@ bool HtmlTableReader::startTag(HtmlTokenizer& t) {
     if (t.isTag("br")) {
         pendingSpace_ = false;
         if (pendingLines_ && !flushPending()) return false;
-        if (!cellHasText_) textStyle_ = top(), textDecorations_ = open_[open_.size() - 1].decorations;
         if (!appendUnit(u'\n')) return false;
         endsWithBreak_ = true;
         return true;
@@ -776,7 +803,30 @@ bool HtmlTableReader::placeCells() {
     return true;
 }
 
+// Every <style> element's rules apply to the whole document, wherever the element stands: they are
+// read first. Google Sheets' marker says that its element rules' lines are the gridlines.
+bool HtmlTableReader::readStyleSheets(const char* html, size_t length) {
+    HtmlTokenizer t(html, length);
+    Growing<size_t> sheets;  // offset and length of each style element's text
+    bool inStyle = false;
+    for (HtmlTokenKind kind; (kind = t.next()) != HtmlTokenKind::end;) {
+        if (kind == HtmlTokenKind::noMemory) return fail(PackageResult::noMemory);
+        if (kind == HtmlTokenKind::startTag) {
+            inStyle = t.isTag("style");
+            if (t.isTag("google-sheets-html-origin")) sheetsOrigin_ = true;
+        } else if (kind == HtmlTokenKind::rawText && inStyle) {
+            if (!sheets.push(size_t(t.text() - html)) || !sheets.push(t.textLength())) return fail(PackageResult::noMemory);
+        }
+        if (kind != HtmlTokenKind::startTag) inStyle = false;
+    }
+    if (sheetsOrigin_) sheet_.dropElementLines();
+    for (size_t i = 0; i + 1 < sheets.size(); i += 2)
+        if (!sheet_.add(html + sheets[i], sheets[i + 1])) return fail(PackageResult::noMemory);
+    return true;
+}
+
 PackageResult HtmlTableReader::read(const char* html, size_t length) {
+    if (!readStyleSheets(html, length)) return result_;
     HtmlTokenizer t(html, length);
     ComputedStyle root;
     if (!push("html", 0, Kind::other, root)) return result_;
@@ -791,9 +841,6 @@ PackageResult HtmlTableReader::read(const char* html, size_t length) {
             going = endTag(t.name(), t.nameLength());
         } else if (kind == HtmlTokenKind::text) {
             going = text(t.text(), t.textLength());
-        } else if (kind == HtmlTokenKind::rawText && t.textLength() && open_.size() > 1 &&
-                   open_[open_.size() - 1].nameLength == 5 && std::memcmp(open_[open_.size() - 1].name, "style", 5) == 0) {
-            if (!sheet_.add(t.text(), t.textLength())) going = fail(PackageResult::noMemory);
         }
         if (!going || result_ != PackageResult::ok) return result_ == PackageResult::ok ? PackageResult::notUnderstood : result_;
     }

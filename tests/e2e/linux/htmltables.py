@@ -156,6 +156,12 @@ def expected(root):
                         owners.setdefault((r, c), []).append(len(cells) - 1)
                 x += colspan
         top += len(rows)
+    # A row with no cell that no area crosses shows nothing: it is no row of the grid.
+    live = sorted({r for r, _ in owners})
+    index = {r: n for n, r in enumerate(live)}
+    cells = [(cell, index[y], x, cs, rs, spill) for cell, y, x, cs, rs, spill in cells]
+    owners = {(index[r], c): who for (r, c), who in owners.items()}
+    top = len(live)
     columns = max([c + 1 for _, c in owners] or [0])
     texts = {(y, x): cell_text(cell, mode(cell)) for cell, y, x, _, _, _ in cells}
     merges = {(x, x + cs - 1, y, y + rs - 1): n for n, (_, y, x, cs, rs, spill) in enumerate(cells)
