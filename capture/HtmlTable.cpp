@@ -814,7 +814,7 @@ bool HtmlTableReader::readStyleSheets(const char* html, size_t length) {
         if (kind == HtmlTokenKind::startTag) {
             inStyle = t.isTag("style");
             if (t.isTag("google-sheets-html-origin")) sheetsOrigin_ = true;
-        } else if (kind == HtmlTokenKind::rawText && inStyle) {
+        } else if (kind == HtmlTokenKind::rawText && inStyle && t.textLength()) {
             if (!sheets.push(size_t(t.text() - html)) || !sheets.push(t.textLength())) return fail(PackageResult::noMemory);
         }
         if (kind != HtmlTokenKind::startTag) inStyle = false;

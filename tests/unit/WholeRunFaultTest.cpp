@@ -27,7 +27,9 @@ namespace {
 
 using ClipboardContents = std::vector<std::pair<uint32_t, std::string>>;
 
-enum class Source { plainText, calc, copied };
+// Where the cells come from: plain text, Calc through the office, Calc's copy read directly, or
+// Excel's copy (its HTML) read directly.
+enum class Source { plainText, calc, copied, excel };
 
 template <class Ch>
 class WholeRunFaults : public CoreTest<Ch> {
@@ -71,13 +73,20 @@ protected:
         resetCalcSession();
         clipboard.clear();
         clipboard.putText("a\tb\r\nc\td\r\n");
-        if (source != Source::plainText) clipboard.put(kFormatSylk, "ID;PCALCOOO32");
+        if (source != Source::plainText) clipboard.put(kFormatSylk, source == Source::excel ? "ID;PWXL;N;E" : "ID;PCALCOOO32");
         Ch* direct = settings<Ch>().direct_capture_yn;
         direct[0] = Ch(0);
         if (source == Source::copied) {
             const CopiedCells copied = copiedCellsOf(calc, 1, 2);
             clipboard.putNamed("Star Embed Source (XML)", copied.package);
             clipboard.putNamed("Link", copied.link);
+            direct[0] = Ch('O'), direct[1] = Ch('N'), direct[2] = 0;
+        }
+        if (source == Source::excel) {
+            clipboard.putNamed("HTML Format",
+                               "<style>td {border:.5pt solid windowtext} .xl1 {background:yellow}</style><table>"
+                               "<tr><td colspan=2>a</td><td>c</td></tr><tr><td>d</td><td class=xl1>e<br>e</td>"
+                               "<td style='font-weight:700'>f</td></tr></table>");
             direct[0] = Ch('O'), direct[1] = Ch('N'), direct[2] = 0;
         }
         original = contents();
@@ -165,7 +174,7 @@ const std::pair<AllocationFailure, FaultRepeat> kFaultKinds[] = {
 };
 const FaultRepeat kRepeats[] = {FaultRepeat::once, FaultRepeat::fromThenOn};
 const char* nameOf(Source source) {
-    return source == Source::calc ? "calc" : source == Source::copied ? "calc's copy" : "plain text";
+    return source == Source::calc ? "calc" : source == Source::copied ? "calc's copy" : source == Source::excel ? "excel's copy" : "plain text";
 }
 
 // The 1st, 2nd, ... allocation fails, as exhausted memory and as another failure, alone or with
@@ -173,13 +182,19 @@ const char* nameOf(Source source) {
 // run's own.
 TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
     for (const auto& [source, fast] : {std::pair{Source::plainText, false}, std::pair{Source::calc, false},
-                                       std::pair{Source::calc, true}, std::pair{Source::copied, false}}) {
+                                       std::pair{Source::calc, true}, std::pair{Source::copied, false},
+                                       std::pair{Source::excel, false}}) {
         this->useFastCapture(fast);
         const ClipboardContents markup = this->cleanRun(source);
         if (source == Source::copied) {
             EXPECT_EQ(lastCaptureWay(), CaptureWay::fromClipboard);
             EXPECT_EQ(markup, this->cleanRun(Source::calc)) << "the copy gave other markup than the office";
         }
+        if (source == Source::excel) {
+            EXPECT_EQ(lastCaptureWay(), CaptureWay::fromClipboard);
+        }
+        // Excel's HTML given up for want of memory leaves the cells to the office's paste.
+        const ClipboardContents office = source == Source::excel ? this->cleanRun(Source::calc) : ClipboardContents{};
         for (const auto& [kind, repeat] : kFaultKinds) {
             long n = 1;
             for (;; ++n) {
@@ -193,10 +208,10 @@ TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
                 const std::string what = std::string(nameOf(source)) + (fast ? " read in the office" : "") +
                                          ", allocation " + std::to_string(n) +
                                          (repeat == FaultRepeat::fromThenOn ? " and on" : "");
-                if ((fast || source == Source::copied) && status == kOk) {
+                if ((fast || source == Source::copied || source == Source::excel) && status == kOk) {
                     // The fast or the direct way gave up for want of memory and the cells were read
                     // one by one.
-                    this->expectCleanEnd(status, markup, what);
+                    this->expectCleanEnd(status, markup, what, office);
                     continue;
                 }
                 EXPECT_NE(status, kOk) << what;
