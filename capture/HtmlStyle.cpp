@@ -454,6 +454,10 @@ void declaration(StyleDelta& d, Span name, Span value) {
 
 }  // namespace
 
+void readDeclaration(const char* property, const char* value, size_t valueLength, StyleDelta& delta) {
+    declaration(delta, Span{property, std::strlen(property)}, trimmed(value, valueLength));
+}
+
 void readDeclarations(const char* text, size_t length, StyleDelta& delta) {
     const char* p = text;
     const char* end = text + length;

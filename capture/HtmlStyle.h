@@ -70,6 +70,8 @@ struct ComputedStyle {
 // Reads a declaration block ("color:red; border-top:.5pt solid windowtext") into `delta`, later
 // declarations over earlier ones. Anything not understood is skipped.
 void readDeclarations(const char* text, size_t length, StyleDelta& delta);
+// One declaration: a (lower-case) property and its value.
+void readDeclaration(const char* property, const char* value, size_t valueLength, StyleDelta& delta);
 // A colour as CSS or an HTML attribute writes it; false when the text is none.
 bool readColour(const char* text, size_t length, int32_t& colour);
 

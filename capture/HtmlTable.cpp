@@ -306,26 +306,12 @@ ComputedStyle HtmlTableReader::styleOf(HtmlTokenizer& t, const ComputedStyle& pa
         parent.size == 12)
         hints.size = 9.75f, hints.set |= StyleDelta::kSize;
     if (t.isTag("center")) hints.align = kHoriCenter, hints.set |= StyleDelta::kAlign;
-    if (kind == Kind::cell || kind == Kind::row || kind == Kind::group || t.isTag("div") || t.isTag("p")) {
-        if ((value = t.attribute("align", length))) {
-            StyleDelta a;
-            char text[32];
-            const size_t n = length < 20 ? length : 20;
-            std::memcpy(text, "text-align:", 11), std::memcpy(text + 11, value, n);
-            readDeclarations(text, 11 + n, a);
-            if (a.set & StyleDelta::kAlign) hints.align = a.align, hints.set |= StyleDelta::kAlign;
-        }
-    }
-    if (kind == Kind::cell || kind == Kind::row || kind == Kind::group) {
-        if ((value = t.attribute("valign", length))) {
-            StyleDelta a;
-            char text[40];
-            const size_t n = length < 20 ? length : 20;
-            std::memcpy(text, "vertical-align:", 15), std::memcpy(text + 15, value, n);
-            readDeclarations(text, 15 + n, a);
-            if (a.set & StyleDelta::kVerticalAlign) hints.verticalAlign = a.verticalAlign, hints.set |= StyleDelta::kVerticalAlign;
-        }
-    }
+    // The attributes tables and old pages use for alignment, read as the properties they stand for.
+    if ((kind == Kind::cell || kind == Kind::row || kind == Kind::group || t.isTag("div") || t.isTag("p")) &&
+        (value = t.attribute("align", length)))
+        readDeclaration("text-align", value, length, hints);
+    if ((kind == Kind::cell || kind == Kind::row || kind == Kind::group) && (value = t.attribute("valign", length)))
+        readDeclaration("vertical-align", value, length, hints);
     if (kind != Kind::other && kind != Kind::block) {
         int32_t colour;
         if ((value = t.attribute("bgcolor", length)) && readColour(value, length, colour))
@@ -382,7 +368,6 @@ bool HtmlTableReader::startGroup(HtmlTokenizer* t) {
     return push(t ? t->name() : "tbody", t ? t->nameLength() : 5, Kind::group, s);
 }
 
-// A row group ends: spans reaching beyond it end with its last row, as browsers end them.
 // A row ends. One with no cell that no area crosses shows nothing in a browser and is left out.
 void HtmlTableReader::endRow() {
     if (rowOpen_ && !rowHidden_) {
@@ -394,6 +379,7 @@ void HtmlTableReader::endRow() {
     rowOpen_ = false;
 }
 
+// A row group ends: spans reaching beyond it end with its last row, as browsers end them.
 bool HtmlTableReader::endGroup() {
     endRow();
     if (!groupOpen_) return true;
@@ -451,7 +437,7 @@ bool HtmlTableReader::startCell(HtmlTokenizer& t) {
     // The first slot no span from above covers, and room for the whole span.
     while (nextColumn_ < int32_t(busyUntil_.size()) && busyUntil_[size_t(nextColumn_)] > rows_) ++nextColumn_;
     const int32_t last = nextColumn_ + columnSpan;
-    if (last > kMostColumns) return fail();
+    if (last > kMostColumns || int64_t(rows_ + 1) * (last > columns_ ? last : columns_) > kMostPackageCells) return fail();
     while (int32_t(busyUntil_.size()) < last)
         if (!busyUntil_.push(0)) return fail(PackageResult::noMemory);
     for (int32_t c = nextColumn_; c < last; ++c) {
