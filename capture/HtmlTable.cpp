@@ -178,12 +178,14 @@ bool isVoid(const char* name, size_t length) {
     return false;
 }
 
-// A format's bytes hashed, so that equal formats share one entry.
+// A format's fields hashed, so that equal formats share one entry.
 uint32_t hashOf(const CalcCellFormat& f) {
-    const auto* p = reinterpret_cast<const uint8_t*>(&f);
+    static_assert(sizeof f % 4 == 0);
+    uint32_t words[sizeof f / 4];
+    std::memcpy(words, &f, sizeof f);
     uint32_t h = 2166136261u;
-    for (size_t i = 0; i < sizeof f; ++i) h = (h ^ p[i]) * 16777619u;
-    return h;
+    for (uint32_t w : words) h = (h ^ w) * 16777619u;
+    return h ^ (h >> 15);
 }
 
 }  // namespace
@@ -793,6 +795,7 @@ bool HtmlTableReader::placeCells() {
 // read first. Google Sheets' marker says that its element rules' lines are the gridlines.
 bool HtmlTableReader::readStyleSheets(const char* html, size_t length) {
     HtmlTokenizer t(html, length);
+    t.leaveUndecoded();
     Growing<size_t> sheets;  // offset and length of each style element's text
     bool inStyle = false;
     for (HtmlTokenKind kind; (kind = t.next()) != HtmlTokenKind::end;) {

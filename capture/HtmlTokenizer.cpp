@@ -75,6 +75,7 @@ constexpr uint16_t kWindows1252[32] = {
 
 // The length of `name` when the text at `at` starts with it, else 0.
 size_t startsWithName(const char* at, const char* to, const char* name) {
+    if (at == to || *at != *name) return 0;
     const size_t length = std::strlen(name);
     return size_t(to - at) >= length && std::memcmp(at, name, length) == 0 ? length : 0;
 }
@@ -162,6 +163,7 @@ bool HtmlTokenizer::appendReference(const char*& at, const char* to, bool inAttr
 }
 
 bool HtmlTokenizer::appendDecoded(const char* from, const char* to, bool inAttribute) {
+    if (!decoding_) return store_.append(from, size_t(to - from));
     while (from < to) {
         const char* stop = from;
         while (stop < to && *stop != '&' && *stop != '\r') ++stop;
@@ -347,7 +349,7 @@ HtmlTokenKind HtmlTokenizer::next() {
         const void* open = std::memchr(at_ + 1, '<', size_t(end_ - at_ - 1));
         const char* to = open ? static_cast<const char*>(open) : end_;
         at_ = to;
-        if (!std::memchr(from, '&', size_t(to - from)) && !std::memchr(from, '\r', size_t(to - from))) {
+        if (!decoding_ || (!std::memchr(from, '&', size_t(to - from)) && !std::memchr(from, '\r', size_t(to - from)))) {
             textAt_ = from, textLength_ = size_t(to - from);
             return HtmlTokenKind::text;
         }

@@ -36,6 +36,9 @@ public:
     const char* text() const { return textLength_ ? textAt_ : ""; }
     size_t textLength() const { return textLength_; }
     bool isTag(const char* name) const;
+    // Texts and attributes' values as they stand, references and line ends left: for a look at the
+    // document's elements alone.
+    void leaveUndecoded() { decoding_ = false; }
 
 private:
     HtmlTokenKind readTag(bool endTag);
@@ -57,6 +60,7 @@ private:
     size_t textLength_ = 0;
     // The element whose raw text comes next (`style`, `script`, ...), by its index in the table.
     int rawElement_ = -1;
+    bool decoding_ = true;
 };
 
 }  // namespace grid

@@ -8,6 +8,9 @@
 //                  (direct_capture_yn=ON; no office involved), with the peak of the memory it
 //                  took beside the package's size inflated
 //   DirectConversion  one whole conversion run that way, the clipboard's bytes in a stand-in
+//   HtmlCapture    the grid filled from Excel's HTML of a range of the same size, made here in
+//                  Excel's form with Windows' header (no office involved), with the peak of the
+//                  memory it took beside the HTML's size
 //   Conversion     one whole conversion run: clipboard probe, capture, HTML, clipboard
 //   Invocation     the same Invocation requests the capture makes, made straight from here: the
 //                  least this design can cost (the capture's own overhead is its time beyond this)
@@ -50,6 +53,7 @@
 #include <cstdio>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "capture/AutoWrap.h"
@@ -229,6 +233,307 @@ void DirectCapture(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kSizes[size].columns * kSizes[size].rows);
 }
 
+// Excel's markup of a copied range, in the form of tests/data/html/excel-desktop.html.
+// The document's head: the namespaces, the file links, the workbook's XML and the style sheet with
+// the `td` rule and a class for each format the range uses.
+constexpr std::string_view kExcelHead =
+    "<html xmlns:v=\"urn:schemas-microsoft-com:vml\"\r\n"
+    "xmlns:o=\"urn:schemas-microsoft-com:office:office\"\r\n"
+    "xmlns:x=\"urn:schemas-microsoft-com:office:excel\"\r\n"
+    "xmlns=\"http://www.w3.org/TR/REC-html40\">\r\n"
+    "\r\n"
+    "<head>\r\n"
+    "<meta http-equiv=Content-Type content=\"text/html; charset=utf-8\">\r\n"
+    "<meta name=ProgId content=Excel.Sheet>\r\n"
+    "<meta name=Generator content=\"Microsoft Excel 15\">\r\n"
+    "<link id=Main-File rel=Main-File\r\n"
+    "href=\"file:///C:/Users/tester/AppData/Local/Temp/msohtmlclip1/01/clip.htm\">\r\n"
+    "<link rel=File-List\r\n"
+    "href=\"file:///C:/Users/tester/AppData/Local/Temp/msohtmlclip1/01/clip_filelist.xml\">\r\n"
+    "<!--[if gte mso 9]><xml>\r\n"
+    " <x:ExcelWorkbook>\r\n"
+    "  <x:ExcelWorksheets>\r\n"
+    "   <x:ExcelWorksheet>\r\n"
+    "    <x:Name>Sheet1</x:Name>\r\n"
+    "   </x:ExcelWorksheet>\r\n"
+    "  </x:ExcelWorksheets>\r\n"
+    " </x:ExcelWorkbook>\r\n"
+    "</xml><![endif]-->\r\n"
+    "<style>\r\n"
+    "<!--table\r\n"
+    "\t{mso-displayed-decimal-separator:\"\\.\";\r\n"
+    "\tmso-displayed-thousand-separator:\"\\,\";}\r\n"
+    "@page\r\n"
+    "\t{margin:.75in .7in .75in .7in;\r\n"
+    "\tmso-header-margin:.3in;\r\n"
+    "\tmso-footer-margin:.3in;}\r\n"
+    "tr\r\n"
+    "\t{mso-height-source:auto;\r\n"
+    "\tmso-ruby-visibility:none;}\r\n"
+    "col\r\n"
+    "\t{mso-width-source:auto;\r\n"
+    "\tmso-ruby-visibility:none;}\r\n"
+    "br\r\n"
+    "\t{mso-data-placement:same-cell;}\r\n"
+    ".font5\r\n"
+    "\t{color:black;\r\n"
+    "\tfont-size:11.0pt;\r\n"
+    "\tfont-weight:400;\r\n"
+    "\tfont-style:normal;\r\n"
+    "\ttext-decoration:none;\r\n"
+    "\tfont-family:\"Yu Gothic\", sans-serif;\r\n"
+    "\tmso-font-charset:128;}\r\n"
+    "td\r\n"
+    "\t{padding-top:1px;\r\n"
+    "\tpadding-right:1px;\r\n"
+    "\tpadding-left:1px;\r\n"
+    "\tmso-ignore:padding;\r\n"
+    "\tcolor:black;\r\n"
+    "\tfont-size:11.0pt;\r\n"
+    "\tfont-weight:400;\r\n"
+    "\tfont-style:normal;\r\n"
+    "\ttext-decoration:none;\r\n"
+    "\tfont-family:\"Yu Gothic\", sans-serif;\r\n"
+    "\tmso-font-charset:128;\r\n"
+    "\tmso-number-format:General;\r\n"
+    "\ttext-align:general;\r\n"
+    "\tvertical-align:bottom;\r\n"
+    "\tborder:none;\r\n"
+    "\tmso-background-source:auto;\r\n"
+    "\tmso-pattern:auto;\r\n"
+    "\tmso-protection:locked visible;\r\n"
+    "\twhite-space:nowrap;\r\n"
+    "\tmso-rotate:0;}\r\n"
+    ".xl65\r\n"
+    "\t{font-weight:700;\r\n"
+    "\ttext-align:center;\r\n"
+    "\tvertical-align:middle;\r\n"
+    "\tborder:.5pt solid windowtext;\r\n"
+    "\tbackground:#FFFF00;\r\n"
+    "\tmso-pattern:black none;}\r\n"
+    ".xl66\r\n"
+    "\t{text-align:left;\r\n"
+    "\tborder:.5pt solid windowtext;}\r\n"
+    ".xl67\r\n"
+    "\t{mso-number-format:\"\\#\\,\\#\\#0\\.00\";\r\n"
+    "\ttext-align:right;\r\n"
+    "\tborder:.5pt solid windowtext;}\r\n"
+    ".xl68\r\n"
+    "\t{vertical-align:top;\r\n"
+    "\tborder:.5pt solid windowtext;\r\n"
+    "\twhite-space:normal;}\r\n"
+    ".xl69\r\n"
+    "\t{color:red;\r\n"
+    "\tfont-size:14.0pt;\r\n"
+    "\tfont-style:italic;\r\n"
+    "\tborder-top:.5pt solid windowtext;\r\n"
+    "\tborder-right:1.0pt solid windowtext;\r\n"
+    "\tborder-bottom:.5pt solid windowtext;\r\n"
+    "\tborder-left:.5pt solid windowtext;}\r\n"
+    ".xl70\r\n"
+    "\t{text-align:center;\r\n"
+    "\tvertical-align:middle;\r\n"
+    "\tborder-top:2.0pt double #C00000;\r\n"
+    "\tborder-right:1.5pt solid #0070C0;\r\n"
+    "\tborder-bottom:2.0pt double #C00000;\r\n"
+    "\tborder-left:1.5pt solid #0070C0;\r\n"
+    "\tbackground:#DDEBF7;\r\n"
+    "\tmso-pattern:black none;}\r\n"
+    ".xl71\r\n"
+    "\t{color:#0563C1;\r\n"
+    "\ttext-decoration:underline;\r\n"
+    "\ttext-underline-style:single;\r\n"
+    "\tborder:.5pt dashed #FF0000;}\r\n"
+    ".xl72\r\n"
+    "\t{font-size:9.0pt;\r\n"
+    "\ttext-decoration:underline;\r\n"
+    "\ttext-underline-style:double;\r\n"
+    "\tborder:.5pt dotted black;}\r\n"
+    ".xl73\r\n"
+    "\t{text-decoration:line-through;\r\n"
+    "\ttext-align:justify;\r\n"
+    "\tvertical-align:middle;\r\n"
+    "\tborder:.5pt solid windowtext;}\r\n"
+    ".xl74\r\n"
+    "\t{mso-number-format:\"\\@\";\r\n"
+    "\ttext-align:left;\r\n"
+    "\tborder:.5pt hairline green;}\r\n"
+    "-->\r\n"
+    "</style>\r\n"
+    "</head>\r\n"
+    "\r\n"
+    "<body link=\"#0563C1\" vlink=\"#954F72\">\r\n"
+    "\r\n";
+
+// Appends the lines of `text` folded as Excel folds its markup: a line longer than 78 characters
+// is cut at its last space before them, the space becoming CRLF and `indent` (white space the
+// reader collapses, in the text or between attributes).
+void appendFolded(std::string& out, std::string_view text, std::string_view indent) {
+    while (!text.empty()) {
+        const size_t end = text.find("\r\n");
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 2);
+        const size_t lead = line.find_first_not_of(' ');
+        size_t width = 78;
+        for (;;) {
+            size_t characters = 0, fold = std::string_view::npos, at = 0;
+            for (; at < line.size(); ++at) {
+                if ((uint8_t(line[at]) & 0xC0) == 0x80) continue;
+                if (characters == width) break;
+                if (line[at] == ' ' && lead != std::string_view::npos && at > lead) fold = at;
+                ++characters;
+            }
+            if (at == line.size() || fold == std::string_view::npos) break;
+            out.append(line.substr(0, fold)).append("\r\n").append(indent);
+            line = line.substr(fold + 1);
+            width = 78 - indent.size();
+        }
+        out.append(line).append("\r\n");
+    }
+}
+
+// 1,234 with Excel's thousands separators.
+std::string withSeparators(long value) {
+    const std::string digits = std::to_string(value);
+    std::string separated;
+    for (size_t at = 0; at < digits.size(); ++at) {
+        if (at > 0 && (digits.size() - at) % 3 == 0) separated += ',';
+        separated += digits[at];
+    }
+    return separated;
+}
+
+// One cell's class, attributes and markup of its text, by its column: a few of Excel's formats
+// with plain, numeric, Japanese and full-width texts, entities, line breaks and Excel's spans.
+struct ExcelCell {
+    const char* klass = "";
+    std::string text;
+    std::string before = {}, after = {};  // attributes before the style and after it, as Excel orders them
+};
+ExcelCell excelCell(int column, int row) {
+    const std::string n = std::to_string(row);
+    switch (column % 10) {
+    case 0: return {"xl66", "r" + n + "c" + std::to_string(column)};
+    case 1: {
+        const long cents = long(row) * 123457 % 10000000;
+        const std::string fraction = "." + std::to_string(100 + cents % 100).substr(1);
+        return {"xl67", withSeparators(cents / 100) + fraction, " align=right",
+                " x:num=\"" + std::to_string(cents / 100) + fraction + "\""};
+    }
+    case 2: return {"xl69", "日本語テキスト" + n};
+    case 3: return {"xl71", "A &amp; B &lt;" + n + "&gt; &quot;x&quot; &#39;y&#39; &#x263A;"};
+    case 4: return {"xl68", "line one " + n + "<br>\r\n    line two"};
+    case 5: return {"xl72", "ａｂｃ　全角" + n};
+    case 6: return {"xl73", "Row " + n + ": a longer text that makes Excel fold its line inside the cell's text"};
+    case 7: return {"xl66", "<span style='mso-spacerun:yes'>&nbsp;&nbsp; </span>Indented " + n};
+    case 8: return {"xl74", "00" + n, "", " x:str=\"'00" + n + "\""};
+    default: return {"xl66", "品番&nbsp;" + n + "&nbsp;&nbsp;（在庫）"};
+    }
+}
+
+const char* const kHeadings[] = {"Name", "Price", "日本語", "Symbols", "Lines", "全角", "Long text", "Indented",
+                                 "Code", "品番"};
+
+// The whole clipboard's bytes for `columns` x `rows` cells: Windows' header, then the document
+// with a heading row and, as in the workbook, an area of 2 x 2 cells merged at column 2 of rows 2,
+// 12, 22 and so on (counted from 0).
+std::string excelClipboardHtml(int columns, int rows) {
+    auto anchor = [&](int column, int row) {
+        return column == 2 && columns >= 4 && row % 10 == 2 && row + 1 < rows;
+    };
+    std::string document(kExcelHead);
+    document += "<table border=0 cellpadding=0 cellspacing=0 width=" + std::to_string(84 * columns) +
+                " style='border-collapse:\r\n collapse;width:" + std::to_string(63 * columns) + "pt'>\r\n";
+    document += "<!--StartFragment-->\r\n";
+    const size_t fragmentStart = document.size();
+    document += " <col width=84 span=" + std::to_string(columns) + " style='width:63pt'>\r\n";
+    for (int row = 0; row < rows; ++row) {
+        const bool heading = row == 0;
+        document += heading ? " <tr height=25 style='height:18.75pt'>\r\n"
+                            : " <tr height=50 style='height:37.5pt'>\r\n";
+        for (int column = 0; column < columns; ++column) {
+            if ((column == 3 && anchor(2, row)) || ((column == 2 || column == 3) && anchor(2, row - 1)))
+                continue;  // covered by the area
+            std::string line = "  <td";
+            if (anchor(column, row)) line += " colspan=2 rowspan=2";
+            if (column == 0) line += heading ? " height=25" : " height=50";
+            ExcelCell cell;
+            if (heading) {
+                cell = {"xl65", kHeadings[column % 10]};
+                if (column >= 10) cell.text += " " + std::to_string(column / 10 + 1);
+            } else if (anchor(column, row)) {
+                cell = {"xl70", "結合セル " + std::to_string(row) + "<br>\r\n    merged area"};
+            } else {
+                cell = excelCell(column, row);
+            }
+            line += " class=";
+            line += cell.klass;
+            line += cell.before;
+            const std::string height = column == 0 ? (heading ? "height:18.75pt" : "height:37.5pt") : "";
+            std::string style = height;
+            if (!heading) style += style.empty() ? "border-top:none" : ";border-top:none";
+            if (column > 0) style += style.empty() ? "border-left:none" : ";border-left:none";
+            if (!style.empty()) line += " style='" + style + "'";
+            line += cell.after + ">" + cell.text + "</td>";
+            appendFolded(document, line, "  ");
+        }
+        document += " </tr>\r\n";
+    }
+    const size_t fragmentEnd = document.size();
+    document += "<!--EndFragment-->\r\n</table>\r\n\r\n</body>\r\n\r\n</html>\r\n";
+
+    char header[160];
+    const int headerLength = 105;
+    std::snprintf(header, sizeof header,
+                  "Version:1.0\r\nStartHTML:%010d\r\nEndHTML:%010d\r\nStartFragment:%010d\r\nEndFragment:%010d\r\n",
+                  headerLength, headerLength + int(document.size()), headerLength + int(fragmentStart),
+                  headerLength + int(fragmentEnd));
+    return header + document;
+}
+
+// The grid's text of a cell, for the check before the timing.
+std::u16string gridText(int column, int row) {
+    const grid::CellRecord<char16_t>& cell = grid::cellGrid<char16_t>().at(column, row);
+    return cell.text.live() ? std::u16string(cell.text.data, size_t(cell.text.length)) : std::u16string();
+}
+
+void HtmlCapture(benchmark::State& state) {
+    const int size = int(state.range(0));
+    const int columns = kSizes[size].columns, rows = kSizes[size].rows;
+    const std::string html = excelClipboardHtml(columns, rows);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(html.data());
+    grid::FakeMessageBox boxes;
+    {
+        // Once before the timing: the cells are the ones made, or there is nothing to time.
+        reset();
+        bool filled = false;
+        const grid::StatusCode status = grid::captureFromHtml<char16_t>(bytes, html.size(), filled);
+        const grid::CellGrid<char16_t>& cells = grid::cellGrid<char16_t>();
+        const bool right = status == grid::kOk && filled && cells.rows == rows && cells.columns == columns &&
+                           gridText(0, 1) == u"r1c0" && gridText(2, 1) == u"日本語テキスト1" &&
+                           gridText(3, 1) == u"A & B <1> \"x\" 'y' \u263A" &&
+                           cells.at(2, 2).mergePosition == grid::kMergeAnchor && cells.at(3, 3).mergePosition > 1;
+        grid::ReleaseCellGrid<char16_t>();
+        if (!right) {
+            state.SkipWithError("the HTML was not read into the cells it holds");
+            return;
+        }
+    }
+    PeakAllocation memory;
+    grid::setAllocationPort(&memory);
+    for (auto _ : state) {
+        reset();
+        bool filled = false;
+        const grid::StatusCode status = grid::captureFromHtml<char16_t>(bytes, html.size(), filled);
+        if (status != grid::kOk || !filled) state.SkipWithError("the HTML was not read");
+        grid::ReleaseCellGrid<char16_t>();
+    }
+    grid::setAllocationPort(nullptr);
+    state.counters["html_bytes"] = double(html.size());
+    state.counters["peak_bytes"] = double(memory.peak);
+    state.SetItemsProcessed(state.iterations() * columns * rows);
+}
+
 void DirectConversion(benchmark::State& state) {
     const int size = int(state.range(0));
     copy(size);
@@ -390,6 +695,7 @@ BENCHMARK(Capture)->Apply(sizes);
 BENCHMARK(Capture)->Apply(largeSize);
 BENCHMARK(FastCapture)->Apply(sizes)->Arg(3);
 BENCHMARK(DirectCapture)->Apply(sizes)->Arg(3);
+BENCHMARK(HtmlCapture)->Apply(sizes)->Arg(3);
 BENCHMARK(DirectConversion)->Apply(sizes)->Arg(3);
 BENCHMARK(Conversion)->Apply(sizes);
 BENCHMARK(Invocation)->Apply(sizes);

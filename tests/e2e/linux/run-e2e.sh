@@ -38,8 +38,10 @@ source "$root/tests/e2e/linux/dialogs.sh"
 # with Return and presses Escape on the progress window right after, and "paste-at-once" reads the
 # clipboard once the progress window is gone, expecting EXPECTED within a second. Standard input holds the lines of the
 # dialogs that the program must show, in turn (dialogs.sh). $offer_target, when set, is the only
-# target of text the copying program offers; $read_target the one the clipboard is read as at the
-# end (the copying program's own, where it must be unchanged).
+# target of text the copying program offers; $offer_html, when set, a page that the copying program
+# (clipowner.py) offers as text/html beside INPUT as text; $read_target the one the clipboard is read
+# as at the end (the copying program's own, where it must be unchanged). SETTINGS and EXPECTED may
+# name a file as file:PATH; the clipboard afterwards is saved in the case's folder as clipboard.
 case_() {
     local name=$1 program=$2 settings=$3 input=$4 keys=$5 expected=$6
     local dialogs target=${offer_target:-} read_as=()
@@ -50,9 +52,13 @@ case_() {
     rm -rf "$dir" && mkdir -p "$dir"
     cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
     local ini="$dir/${caption}.ini"
-    [ "$settings" = "-" ] || printf '%b' "$settings" > "$ini"
+    case $settings in -) ;; file:*) cp "${settings#file:}" "$ini" ;; *) printf '%b' "$settings" > "$ini" ;; esac
     # The copying program, in the foreground so that it can be ended by its id.
-    if [ -n "$target" ]; then
+    if [ -n "${offer_html:-}" ]; then
+        printf '%b' "$input" > "$dir/text.txt"
+        /usr/bin/python3 "$root/tests/e2e/linux/clipowner.py" text/html "$offer_html" UTF8_STRING "$dir/text.txt" \
+            'text/plain;charset=utf-8' "$dir/text.txt" > "$dir/owner.log" 2>&1 &
+    elif [ -n "$target" ]; then
         printf '%b' "$input" | xclip -quiet -selection clipboard -t "$target" -i >/dev/null 2>&1 &
     else
         printf '%b' "$input" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
@@ -60,6 +66,7 @@ case_() {
     local owner=$!
     started+=("$owner")
     sleep 0.3
+    [ -z "${offer_html:-}" ] || for _ in $(seq 100); do grep -qs "owner ready" "$dir/owner.log" && break; sleep 0.05; done
     [[ " $keys " == *" freeze-first "* ]] && kill -STOP "$owner"
     LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$dir/$program" > "$dir/output.log" 2>&1 &
     local pid=$!
@@ -91,16 +98,18 @@ case_() {
         grep -q '^saved' "$manager_log" || { ok=0; echo "    the clipboard manager got nothing"; }
         ! pgrep -f "^$dir/grid-clipboard-keeper" >/dev/null || { ok=0; echo "    a keeper was started"; }
     fi
-    local actual
-    actual=$(timeout 5 xclip -selection clipboard "${read_as[@]}" -o 2>/dev/null)
-    [ "$actual" = "$(printf '%b' "$expected")" ] || ok=0
+    local expect=(printf '%b' "$expected")
+    [[ $expected == file:* ]] && expect=(cat "${expected#file:}")
+    timeout 5 xclip -selection clipboard "${read_as[@]}" -o > "$dir/clipboard" 2>/dev/null
+    if [[ $expected == file:* ]]; then cmp -s "${expected#file:}" "$dir/clipboard"
+    else [ "$(cat "$dir/clipboard")" = "$(printf '%b' "$expected")" ]; fi || ok=0
     if [ "$ok" -eq 1 ]; then
         passed=$((passed + 1))
         echo "e2e-linux: $program $name ok"
     else
         failed=$((failed + 1))
         echo "e2e-linux: $program $name FAILED"
-        diff <(printf '%b' "$expected") <(echo "$actual") | sed 's/^/    /'
+        diff <("${expect[@]}") "$dir/clipboard" | head -20 | cut -c1-200 | sed 's/^/    /'
     fi
 }
 
@@ -178,6 +187,46 @@ $quill | OK | progress | $done_in_time
 EOF
 kill "$manager" 2>/dev/null
 manager_log=""
+
+# The direct capture (direct_capture_yn=ON) of the one table on the clipboard's HTML: the copying
+# program offers a page (tests/data/html) as text/html beside some text, and each program, with a
+# sample's settings and the key, must put on the clipboard what render-grid writes from the same
+# page and settings, so the real run, the text/html target read as "HTML Format" and the reader
+# agree; the page also in UTF-16 with a byte-order mark gives the same markup. A page with two
+# tables is not taken: the text goes the plain-text way, with its question. render-grid sets no
+# locale, so that its Gridquill cannot hold a character beyond ASCII in a cell: Gridquill's markup
+# comes from the grid of the page as Gridweave reads it (--dump), through Gridquill's writer. Each
+# copy (page, text, each program's settings, markup and dialogs) is saved in html-copies/NAME for
+# the Windows programs under Wine (tests/e2e/windows/run-direct-e2e.sh).
+render_grid="$build/tools/render-grid"
+for entry in excel-desktop excel-web google-sheets libreoffice spans tricky web-page two-tables google-sheets:utf-16; do
+    name=${entry/:/-} page="$root/tests/data/html/${entry%:*}.html" text="$name\tcells\n"
+    copy="$work/html-copies/$name"
+    [ "$entry" = "${entry%:*}" ] || copy="$work/html-utf-16/$name"
+    rm -rf "$copy" && mkdir -p "$copy" && printf '%b' "$text" > "$copy/text.txt"
+    if [ "$entry" = "${entry%:*}" ]; then cp "$page" "$copy/page.html"
+    else { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$page"; } > "$copy/page.html"; fi
+    for program in gridweave gridquill; do
+        ini="$copy/$program.ini" sample=inline who=$weave caption=${program^}
+        [ "$program" = gridweave ] || sample=mediawiki who=$quill
+        sed 's/^\[Param\]/&\ndirect_capture_yn=ON/' "$root/examples/$program/$sample/$caption.ini" > "$ini"
+        if [ "$program" = gridweave ]; then
+            "$render_grid" --program gridweave --ini "$ini" --html "$page" > "$copy/expected-$program" 2> "$copy/messages"
+        else
+            "$render_grid" --program gridweave --ini "$copy/gridweave.ini" --html "$page" --dump > "$copy/grid.json" \
+                && "$render_grid" --program gridquill --ini "$ini" --grid "$copy/grid.json" --normalise > "$copy/expected-$program"
+        fi
+        status=$? keys=Return dialogs="$who | OK | progress | $done_in_time"
+        [ "$status" -ne 3 ] || "$render_grid" --program "$program" --ini "$ini" --text "$copy/text.txt" > "$copy/expected-$program"
+        if [ "$status" -eq 3 ] || grep -qx 'message 2' "$copy/messages"; then
+            keys="Return Return" dialogs="$who | OK,Cancel | progress | $borders_question"$'\n'"$dialogs"
+        fi
+        offer_html="$copy/page.html" case_ "html-$name" "$program" "file:$ini" "$text" "$keys" "file:$copy/expected-$program" \
+            <<< "$dialogs"
+        cp "$work/$program-html-$name/clipboard" "$copy/$program.out"
+        cp "$work/$program-html-$name/dialogs.log" "$copy/$program.dialogs"
+    done
+done
 
 echo "e2e-linux: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
