@@ -140,7 +140,8 @@ Declarations cellStyle(const HtmlFlags& o, const TableDefaults& table, const Cel
     Declarations style;
     if (o.background && cell.backColor != table.backColor) style.addColour(u"background", cell.backColor);
     if (o.fontColour && cell.charColor != table.charColor) style.addColour(u"color", cell.charColor);
-    if (o.fontSize && cell.charHeight != 0 && cell.charHeight != table.charHeight)
+    // A size below 1 point (a grid no capture gives) is no size CSS takes: it is left out.
+    if (o.fontSize && cell.charHeight > 0 && cell.charHeight != table.charHeight)
         style.addNumber(u"font-size", u"%dpt", cell.charHeight);
     if (o.bold && cell.bold != 0) style.add(u"font-weight", u"bold");
     if (o.italic && cell.italic != 0) style.add(u"font-style", u"italic");
@@ -273,7 +274,7 @@ StatusCode WriteInlineStyleTable() {
     addTablePosition(table, s.table_posh);
     if (o.background) table.addColour(u"background", defaults.backColor);
     if (o.fontColour) table.addColour(u"color", defaults.charColor);
-    if (o.fontSize && defaults.charHeight != 0) table.addNumber(u"font-size", u"%dpt", defaults.charHeight);
+    if (o.fontSize && defaults.charHeight > 0) table.addNumber(u"font-size", u"%dpt", defaults.charHeight);
     APPEND(append(u"<table"));
     APPEND(writeStyleAttribute(table));
     APPEND(append(u">"));

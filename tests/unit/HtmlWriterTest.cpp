@@ -336,6 +336,19 @@ TEST_F(HtmlWriterTest, InlineStyle) {
     }
 }
 
+// Sizes below 1 point, which a grid may hold though no capture gives them, are no CSS sizes: the
+// inline style leaves them out, of the table and of its cells.
+TEST_F(HtmlWriterTest, InlineStyleLeavesOutSizesBelowOnePoint) {
+    useSettings("[Param]\ninline_style_yn=ON\nfont_size_yn=ON\n");
+    makeGrid(1, 3);
+    grid().at(0, 0).charHeight = -3;
+    grid().at(1, 0).charHeight = 0;
+    grid().at(2, 0).charHeight = 9;
+    EXPECT_EQ(write(), "<table style=\"border-collapse:collapse;white-space:nowrap\">\r\n<tr>\r\n<td></td>\r\n"
+                       "<td></td>\r\n<td style=\"font-size:9pt\"></td>\r\n</tr>\r\n</table>");
+    ReleaseCellGrid<char16_t>();
+}
+
 // HTML's table model wants a cell to begin in every row and column: where merged areas cover a
 // whole row or column, the row is left out and the spans across it count one less.
 TEST_F(HtmlWriterTest, InlineStyleLeavesOutRowsAndColumnsWhereNoCellBegins) {

@@ -183,7 +183,7 @@ def random_grid(chance):
         text = "".join(chance.choice(["a", "B", "日", " ", "<", ">", "&", '"', "'", "\n", "1"])
                        for _ in range(chance.randint(0, 6)))
         cells.append({"text": text, "horiJustify": chance.randint(0, 5), "vertJustify": chance.randint(0, 4),
-                      "charColor": chance.randint(0, 0xFFFFFF), "charHeight": chance.choice([0, 8, 10, 14]),
+                      "charColor": chance.randint(0, 0xFFFFFF), "charHeight": chance.choice([-3, 0, 8, 10, 14]),
                       "bold": chance.randint(0, 1), "italic": chance.randint(0, 1),
                       "underline": chance.randint(0, 2), "strikeout": chance.randint(0, 2),
                       "backColor": chance.choice([0xFFFFFF, chance.randint(0, 0xFFFFFF)]), "mergePosition": 0,
