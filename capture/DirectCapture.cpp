@@ -85,12 +85,11 @@ StatusCode captureFromClipboard(bool& filled) {
     filled = false;
     static const char* const names[] = {CALC_PACKAGE_FORMAT, CALC_LINK_FORMAT};
     OwnedBytes contents[2];
-    if (readNamedFormats<Ch>(names, contents, 2, kLargestPackage)) {
-        const StatusCode status = captureFromPackage<Ch>(contents[0].data(), contents[0].size(), contents[1].data(),
-                                                         contents[1].size(), filled);
-        if (filled) return status;
-    }
-    // Calc's copy comes first; then the HTML of Excel, of a sheet in a browser or of a web page.
+    // Calc's copy is read from its package, or by the office where the package is not taken: its
+    // HTML says less. The HTML of Excel, of a sheet in a browser or of a web page comes next.
+    if (readNamedFormats<Ch>(names, contents, 2, kLargestPackage))
+        return captureFromPackage<Ch>(contents[0].data(), contents[0].size(), contents[1].data(), contents[1].size(),
+                                      filled);
     static const char* const html[] = {HTML_FORMAT};
     OwnedBytes bytes;
     if (!readNamedFormats<Ch>(html, &bytes, 1, kLargestHtml)) return kOk;

@@ -730,15 +730,16 @@ TYPED_TEST(CalcCaptureTest, DirectWayLeavesWhatItDoesNotTakeToTheOffice) {
         EXPECT_EQ(this->automation.initialized - started, taken ? 0 : 1);
         EXPECT_EQ(lastCaptureWay(), taken ? CaptureWay::fromClipboard : CaptureWay::perCell);
     }
-    // The HTML beside it (Excel's copy, or a browser's without Sylk data): taken when Calc's
-    // package is not, never before it; HTML not understood goes to the office as well.
+    // The HTML beside it (Excel's copy, or a browser's without Sylk data): taken where Calc's
+    // package is not there; a package not taken goes to the office, as HTML not understood does.
     const auto output = [&] {
         if constexpr (sizeof(Ch) == 2) return this->clipboard.unicodeTextOf();
         else return this->clipboard.bytesOf(kFormatText);
     };
     const std::string table = "<table><tr><td style='border:1px solid'>from html</td></tr></table>";
     for (const auto& [package, html, sylk, fromHtml] :
-         {std::tuple{truncated, table, true, true}, std::tuple{good.package, table, true, false},
+         {std::tuple{truncated, table, true, false}, std::tuple{good.package, table, true, false},
+          std::tuple{std::string(), table, true, true},
           std::tuple{truncated, std::string("<p>x</p>"), true, false}, std::tuple{std::string(), table, false, true}}) {
         this->clipboard.clear();
         if (!package.empty()) this->clipboard.putNamed(CALC_PACKAGE_FORMAT, package), this->clipboard.putNamed(CALC_LINK_FORMAT, good.link);
