@@ -5,6 +5,25 @@
 #   wikijudge.py render ENGINE MARKUP_FILE
 #   wikijudge.py judge ENGINE MARKUP_FILE GRID_JSON CAPABILITIES
 #   wikijudge.py selftest
+#   wikijudge.py hostile SAMPLE ENGINE CAPABILITIES TEXTS_FILE [INI]
+#   wikijudge.py hostile-all [TEXTS_FILE]
+#   wikijudge.py samples
+# hostile judges whether every cell's text comes out of the engine exactly as it stands in the cell
+# (only the white space that HTML itself collapses may differ; formats are not judged): each text
+# of TEXTS_FILE is put alone in a 1 x 1 grid, in every cell of a 3 x 3 grid with plain neighbours,
+# after and before a line break in a cell, and as the text of a merged area's anchor; Gridquill
+# writes each grid with the sample's settings (examples/gridquill/SAMPLE/Gridquill.ini, or INI)
+# through tools/render-grid (WIKIJUDGE_RENDER_GRID, else build/linux/tools/render-grid, built when
+# missing) and the engine renders it. Many grids go to the engine in one document; a document with
+# differences is judged again in smaller groups, so that each difference is told of the text and position
+# that make it. Prints one line per difference and the count; exits with 1 on any.
+# TEXTS_FILE, by default tests/data/hostile/SAMPLE.txt, holds one cell text a line, UTF-8: "\n"
+# stands for a line break in the cell, "\\" for a backslash, "\#" for "#" (a text may start with
+# it); any other character, spaces too, is itself. Lines that start with "#" are comments; empty
+# lines are skipped.
+# hostile-all runs hostile for every sample of JUDGED_SAMPLES with a list in tests/data/hostile
+# (with TEXTS_FILE: that list for every one) and prints "N passed, M failed"; samples prints
+# JUDGED_SAMPLES in the form of run-calc-e2e.sh's judged_samples.
 # ENGINE is one of ENGINES below. CAPABILITIES name what the syntax can carry, separated by commas:
 #   merge=span    a merged area is one cell with colspan/rowspan (the default)
 #   merge=blank   the syntax cannot merge: the area's covered cells are empty cells, its text is in
@@ -23,6 +42,7 @@ import re
 import shutil
 import subprocess
 import sys
+from concurrent.futures import ThreadPoolExecutor
 from html.parser import HTMLParser
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..", ".."))
@@ -30,8 +50,8 @@ ENGINES = {
     "mediawiki": None,  # the private copy's parse.php, see mediawiki()
     "dokuwiki": ["php", "/usr/share/dokuwiki/bin/render.php"],
     "redcloth": ["ruby", "-e", 'require "redcloth"; print RedCloth.new(STDIN.read.force_encoding("UTF-8")).to_html'],
-    # GitHub's flavour: tables and ~~strike~~; raw HTML such as <br> is kept.
-    "cmark-gfm": ["cmark-gfm", "-e", "table", "-e", "strikethrough", "--unsafe"],
+    # GitHub's flavour: tables, ~~strike~~ and addresses made links; raw HTML such as <br> is kept.
+    "cmark-gfm": ["cmark-gfm", "-e", "table", "-e", "strikethrough", "-e", "autolink", "--unsafe"],
     "asciidoctor": ["asciidoctor", "-s", "-o", "-", "-"],
     "pandoc-jira": ["pandoc", "-f", "jira", "-t", "html"],
     "pandoc-creole": ["pandoc", "-f", "creole", "-t", "html"],
@@ -67,9 +87,18 @@ def mediawiki():
     return wiki
 
 
+# Atlassian documents "\X" as the escape of any special character of Confluence's wiki markup, so
+# "\~" for a "~" (a pair makes a subscript). pandoc's Jira reader, the only judge of it here, does
+# not know that escape: the judge stands in for it, giving pandoc a private-use character that it
+# leaves alone in place of each "\~", and reading a "~" back where it shows one.
+JIRA_TILDE = "\ue000"
+
+
 def render(engine, markup):
     """The HTML that the engine makes of the markup (bytes, UTF-8)."""
     command = ENGINES[engine] or ["php", os.path.join(mediawiki(), "maintenance", "parse.php")]
+    if engine == "pandoc-jira":
+        return run(command, markup.replace(b"\\~", JIRA_TILDE.encode("utf-8"))).replace(JIRA_TILDE, "~")
     return run(command, markup)
 
 
@@ -144,9 +173,11 @@ class FirstTable(HTMLParser):
     """The rows of the first table: each cell with its tag, spans, own formatting and its text as
     pieces, each with the formatting of the elements around it."""
 
-    def __init__(self):
+    def __init__(self, every=False):
         super().__init__(convert_charrefs=True)
         self.rows, self.nested, self.done, self.cell, self.open = None, 0, False, None, []
+        # every: read every table that is not inside another one, each into self.tables.
+        self.every, self.tables = every, []
 
     def handle_starttag(self, tag, attrs):
         if self.done:
@@ -183,7 +214,13 @@ class FirstTable(HTMLParser):
         if self.done or self.rows is None:
             return
         if tag == "table":
-            self.nested, self.done = (self.nested - 1, False) if self.nested else (0, True)
+            if self.nested:
+                self.nested -= 1
+            elif self.every:
+                self.tables.append(self.rows)
+                self.rows, self.cell = None, None
+            else:
+                self.done = True
         elif self.nested:
             return
         elif tag in ("td", "th", "tr"):
@@ -211,6 +248,14 @@ def first_table(html):
     reader.feed(html)
     reader.close()
     return reader.rows
+
+
+def every_table(html):
+    """The rows of each table that is not inside another one, in the order of the HTML."""
+    reader = FirstTable(every=True)
+    reader.feed(html)
+    reader.close()
+    return reader.tables + ([reader.rows] if reader.rows is not None else [])  # one left open
 
 
 def layout(rows):
@@ -298,6 +343,11 @@ def format_differences(cell, html_cell, formats):
 
 def compare(html, grid, capabilities):
     """The differences between the first table of the HTML and the grid, one line each."""
+    return compare_rows(first_table(html), grid, capabilities)
+
+
+def compare_rows(rows, grid, capabilities):
+    """The differences between a table's rows (FirstTable's form) and the grid, one line each."""
     options = dict(item.split("=", 1) for item in capabilities if "=" in item)
     formats = {item for item in capabilities if "=" not in item}
     merge, header = options.get("merge", "span"), options.get("header", "no")
@@ -307,7 +357,6 @@ def compare(html, grid, capabilities):
     if merge not in ("span", "blank") or header not in ("yes", "no") or formats - set(FORMATS) \
             or set(options) - {"merge", "header", "lost"}:
         sys.exit("wikijudge: capabilities not known: %s" % ",".join(capabilities))
-    rows = first_table(html)
     if rows is None:
         return ["no table shown"]
     lines = []
@@ -445,6 +494,199 @@ def selftest():
     return failures == 0
 
 
+# --- Hostile texts: every cell's text must come out of the engine as it stands in the cell --------
+
+# Each judged sample of examples/gridquill with its engine and what its syntax carries: the same
+# list as run-calc-e2e.sh's judged_samples (keep the two alike; `wikijudge.py samples` prints this
+# one in that script's form). PukiWiki has no engine here. pandoc's Jira reader is given Atlassian's
+# "\~" as render() says.
+JUDGED_SAMPLES = [
+    ("mediawiki", "mediawiki", "merge=span,header=yes,bold,italic,underline,strike,halign,valign,bgcolor,color,size"),
+    ("textile", "redcloth", "merge=span,header=yes,bold,italic,underline,strike,halign,valign,bgcolor,color,size"),
+    ("dokuwiki", "dokuwiki", "merge=span,header=no,bold,italic,underline,strike,halign"),
+    ("asciidoc", "asciidoctor", "merge=span,header=no,bold,italic,underline,strike,halign"),
+    ("markdown", "cmark-gfm", "merge=blank,header=yes,bold,italic,underline,strike"),
+    ("confluence", "pandoc-jira", "merge=blank,header=yes,bold,italic,underline,strike,color"),
+    ("creole", "pandoc-creole", "merge=blank,header=no,bold,italic"),
+]
+HOSTILE = os.path.join(ROOT, "tests", "data", "hostile")
+# Between the tables of one document given to an engine: a paragraph of its own.
+BETWEEN = b"\r\n\r\nwikijudgenext\r\n\r\n"
+
+
+def hostile_texts(path):
+    """The cell texts of a list in tests/data/hostile: one text a line; in a line "\\n" stands for
+    a line break in the cell, "\\\\" for a backslash and "\\#" for "#" (so that a text can start
+    with one); any other backslash is itself. A line that starts with "#" is a comment, and empty
+    lines (or lines of spaces only) are skipped; every other character stands as it is, spaces at
+    the line's ends too."""
+    texts = []
+    with open(path, encoding="utf-8") as lines:
+        for line in lines:
+            line = line.rstrip("\r\n")
+            if not line.strip() or line.startswith("#"):
+                continue
+            texts.append(re.sub(r"\\([n\\#])", lambda m: {"n": "\n", "\\": "\\", "#": "#"}[m.group(1)], line))
+    return texts
+
+
+def hostile_grid(rows, columns, texts, merge=None):
+    """A grid in the form render-grid reads: the texts by row, every cell with lines all round (so
+    that no question on lines arises), and the merged area [firstColumn, lastColumn, firstRow,
+    lastRow] if any."""
+    grid = {"rows": rows, "columns": columns, "merges": [merge] if merge else [],
+            "cells": [{"text": text, "border": [1, 1, 1, 1]} for text in texts]}
+    return grid
+
+
+def grid_to_judge(grid):
+    """The grid in the form compare() reads: its merged areas in every cell they take."""
+    # The formats are those of a plain cell; compare() is not asked to judge them.
+    plain_cell = {"bold": 0, "italic": 0, "underline": 0, "strikeout": 0, "horiJustify": 0, "vertJustify": 0,
+                  "charColor": 0, "backColor": 0xFFFFFF, "charHeight": 10, "mergePosition": 0}
+    cells = [{**plain_cell, "text": cell["text"]} for cell in grid["cells"]]
+    for c0, c1, r0, r1 in grid["merges"]:
+        for r in range(r0, r1 + 1):
+            for c in range(c0, c1 + 1):
+                cells[r * grid["columns"] + c].update(mergePosition=1, mergeFirstColumn=c0, mergeLastColumn=c1,
+                                                      mergeFirstRow=r0, mergeLastRow=r1)
+    return {"rows": grid["rows"], "columns": grid["columns"], "cells": cells}
+
+
+def hostile_positions():
+    """Every place a text is put in: (name, the grid of a text)."""
+    letters = "abcdefghi"
+    around = lambda at, text: [text if i == at else letters[i] for i in range(9)]
+    positions = [("alone", lambda text: hostile_grid(1, 1, [text]))]
+    for r in range(3):
+        for c in range(3):
+            positions.append(("3x3 row %d column %d" % (r + 1, c + 1),
+                              lambda text, at=3 * r + c: hostile_grid(3, 3, around(at, text))))
+    positions.append(("3x3 middle, after a line break", lambda text: hostile_grid(3, 3, around(4, "x\n" + text))))
+    positions.append(("3x3 middle, before a line break", lambda text: hostile_grid(3, 3, around(4, text + "\nx"))))
+    # The anchor of a 2 x 2 merged area; the cells it covers are empty, as Calc gives them.
+    positions.append(("3x3 anchor of the merged A1:B2", lambda text: hostile_grid(
+        3, 3, [text, "", "c", "", "", "f", "g", "h", "i"], [0, 1, 0, 1])))
+    positions.append(("3x3 anchor of the merged B2:C3", lambda text: hostile_grid(
+        3, 3, ["a", "b", "c", "d", text, "", "g", "", ""], [1, 2, 1, 2])))
+    return positions
+
+
+def render_grid_tool():
+    """render-grid: WIKIJUDGE_RENDER_GRID, else the build's, built when it is not there."""
+    tool = os.environ.get("WIKIJUDGE_RENDER_GRID")
+    if tool:
+        return tool
+    tool = os.path.join(ROOT, "build", "linux", "tools", "render-grid")
+    if not os.path.exists(tool):
+        run(["cmake", "--build", os.path.join(ROOT, "build", "linux"), "--target", "render-grid"])
+    return tool
+
+
+def hostile(sample, engine, capabilities, texts_path, ini=None):
+    """Judges every text of the list in every position (only texts: formats are not asked) and
+    prints one line per difference and the count; True when there is none."""
+    import tempfile
+    import time
+    started, runs = time.monotonic(), [0]
+    # Only what shapes the table and its texts; a bad item is refused by compare().
+    capabilities = [item for item in capabilities if "=" in item]
+    texts, positions = hostile_texts(texts_path), hostile_positions()
+    ini = ini or os.path.join(ROOT, "examples", "gridquill", sample, "Gridquill.ini")
+    tool = render_grid_tool()
+    # Several runs at a time: render-grid always; an engine only when it shares nothing (each
+    # run of MediaWiki's parse.php opens the one private wiki's database).
+    workers = os.cpu_count() or 4
+
+    def alone(work, items):
+        """work done for every item; a pool of its own, as work may need one too."""
+        if engine == "mediawiki":
+            return [work(item) for item in items]
+        with ThreadPoolExecutor(max_workers=workers) as pool:
+            return list(pool.map(work, items))
+
+    pool = ThreadPoolExecutor(max_workers=workers)
+    with tempfile.TemporaryDirectory(prefix="wikijudge-hostile-") as folder:
+        def written(n_case):
+            n, (text, (name, grid_of)) = n_case
+            grid, grid_file = grid_of(text), os.path.join(folder, "grid-%d.json" % n)
+            with open(grid_file, "w", encoding="utf-8") as out:
+                json.dump(grid, out, ensure_ascii=False)
+            done = subprocess.run([tool, "--program", "gridquill", "--ini", ini, "--grid", grid_file, "--normalise"],
+                                  capture_output=True, timeout=60)
+            if done.returncode != 0:
+                return "render-grid failed on %r (%s): %s" % (text, name, done.stderr.decode("utf-8", "replace"))
+            return text, name, grid_to_judge(grid), done.stdout
+        # (text, position, grid to judge, markup)
+        cases = list(pool.map(written, enumerate((text, position) for text in texts for position in positions)))
+    for case in cases:
+        if isinstance(case, str):
+            sys.exit("wikijudge hostile: %s: %s" % (sample, case))
+
+    def shown(ids):
+        """The tables that the engine shows of the cases' markups, in one document."""
+        runs[0] += 1
+        return every_table(render(engine, BETWEEN.join(cases[i][3] for i in ids)))
+
+    def judged(ids):
+        """The differences of the cases, by case (None: of the cases together, each alone is
+        right). Many cases go to the engine in one document; when it shows differences, the
+        cases are judged again alone, or in halves when the document's tables are broken."""
+        tables = shown(ids)
+        if len(ids) == 1:
+            lines = compare_rows(tables[0] if tables else None, cases[ids[0]][2], capabilities)
+            if len(tables) > 1:
+                lines.append("%d tables shown, one in the markup" % len(tables))
+            return {ids[0]: lines} if lines else {}
+        if len(tables) == len(ids):
+            doubtful = [i for i, rows in zip(ids, tables) if compare_rows(rows, cases[i][2], capabilities)]
+            if not doubtful:
+                return {}
+            found = {}
+            for each in alone(judged, [[i] for i in doubtful]):
+                found.update(each)
+            if len(found) == len(doubtful):
+                return found  # the other cases' tables were right
+            if found:
+                found.update(judged([i for i in ids if i not in found]))
+                return found
+        half = len(ids) // 2
+        found = {}
+        for each in alone(judged, [ids[:half], ids[half:]]):
+            found.update(each)
+        if not found:
+            found[None] = ["%d tables shown for %d grids together, each of which is right alone" % (len(tables), len(ids))]
+        return found
+
+    pool.shutdown()
+    found = judged(list(range(len(cases)))) if cases else {}
+    count = 0
+    for i, lines in sorted(found.items(), key=lambda item: -1 if item[0] is None else item[0]):
+        what = "the texts together" if i is None else "%r in %s" % (cases[i][0], cases[i][1])
+        for line in lines:
+            print("wikijudge hostile: %s: %s: %s" % (sample, what, line))
+            count += 1
+    print("wikijudge hostile: %s: %d engine runs of %s, %.1f s" % (sample, runs[0], engine, time.monotonic() - started))
+    print("wikijudge hostile: %s: %d texts in %d positions, %d differences" % (sample, len(texts), len(positions), count))
+    return count == 0
+
+
+def hostile_all(texts_path=None):
+    """Every judged sample with a list of its own (or with the list given); one verdict each."""
+    passed, failed = 0, 0
+    for sample, engine, capabilities in JUDGED_SAMPLES:
+        path = texts_path or os.path.join(HOSTILE, sample + ".txt")
+        if not os.path.exists(path):
+            print("wikijudge hostile: %s: no list %s" % (sample, os.path.relpath(path, ROOT)))
+            continue
+        if hostile(sample, engine, capabilities.split(","), path):
+            passed += 1
+        else:
+            failed += 1
+    print("wikijudge hostile: %d passed, %d failed" % (passed, failed))
+    return failed == 0
+
+
 def main():
     command = sys.argv[1] if len(sys.argv) > 1 else ""
     if command == "render" and len(sys.argv) == 4 and sys.argv[2] in ENGINES:
@@ -455,9 +697,17 @@ def main():
             sys.exit(0 if judge(sys.argv[2], markup.read(), json.load(grid), sys.argv[5].split(",")) else 1)
     elif command == "selftest":
         sys.exit(0 if selftest() else 1)
+    elif command == "hostile" and len(sys.argv) in (6, 7) and sys.argv[3] in ENGINES:
+        sys.exit(0 if hostile(sys.argv[2], sys.argv[3], sys.argv[4].split(","), sys.argv[5],
+                              sys.argv[6] if len(sys.argv) == 7 else None) else 1)
+    elif command == "hostile-all" and len(sys.argv) in (2, 3):
+        sys.exit(0 if hostile_all(sys.argv[2] if len(sys.argv) == 3 else None) else 1)
+    elif command == "samples" and len(sys.argv) == 2:
+        print("\n".join(" ".join(entry) for entry in JUDGED_SAMPLES))
     else:
         sys.exit("wikijudge.py render ENGINE MARKUP_FILE | judge ENGINE MARKUP_FILE GRID_JSON CAPABILITIES"
-                 " | selftest\nENGINE: " + ", ".join(ENGINES))
+                 " | selftest | hostile SAMPLE ENGINE CAPABILITIES TEXTS_FILE [INI] | hostile-all [TEXTS_FILE]"
+                 " | samples\nENGINE: " + ", ".join(ENGINES))
 
 
 if __name__ == "__main__":

@@ -196,12 +196,14 @@ done
 
 # The sample wiki settings as the Windows program reads them (ASCII files, quoted values, comment
 # lines): a cell holding "|" and one holding ポ and the minus sign (83 7C and 81 7C in code page
-# 932, both ending in the byte of "|"; Windows reads 81 7C as the full-width hyphen-minus). The rewrites and escapes of "|" must leave both characters whole,
+# 932, both ending in the byte of "|"; Windows reads 81 7C as the full-width hyphen-minus), and one
+# holding ヘベミソ (83 77, 83 78, 83 7E, 83 5C: ending in the bytes of "w", "x", "~" and "\", which
+# samples rewrite or escape). The rewrites and escapes must leave every character whole,
 # and the markup must be what the Linux program, whose text is UTF-8, writes for the same cells.
 W="box Gridquill for Windows"
-wikiText="1=$(hex $'a|b\t')837C817C0D0A00"
+wikiText="1=$(hex $'a|b\t')837C817C0983778378837E835C0D0A00"
 mkdir -p "$work"
-printf 'a|b\tポ－\r\n' > "$work/wiki-cells.txt"
+printf 'a|b\tポ－\tヘベミソ\r\n' > "$work/wiki-cells.txt"
 for sample in "$root"/examples/gridquill/*/Gridquill.ini; do
     preset=$(basename "$(dirname "$sample")")
     # clipboard_of reads escapes (printf %b): the markup's own backslashes are doubled.
