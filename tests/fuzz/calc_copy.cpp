@@ -5,49 +5,22 @@
 #include <string>
 
 #include "capture/DirectCapture.h"
-#include "core/CellGrid.h"
-#include "core/Normalise.h"
-#include "core/RunState.h"
 #include "core/Settings.h"
-#include "html/HtmlWriter.h"
 #include "platform/fake/FakeAllocation.h"
 #include "platform/fake/FakeMessageBox.h"
 #include "tests/calc/PackageMaker.h"
-#include "tests/fuzz/FuzzSupport.h"
-#include "wiki/WikiWriter.h"
+#include "tests/fuzz/DirectCaptureCheck.h"
 
 namespace {
 
 template <class Ch>
 void capture(const std::string& package, const std::string& link, grid::FakeMessageBox& boxes) {
-    grid::resetRunState<Ch>();
-    grid::ClearRunOwnership<Ch>();
-    grid::runState<Ch>().clipboardKind = 3;
-    bool filled = false;
-    const grid::StatusCode status = grid::captureFromPackage<Ch>(
-        reinterpret_cast<const uint8_t*>(package.data()), package.size(), reinterpret_cast<const uint8_t*>(link.data()),
-        link.size(), filled);
-    const grid::CellGrid<Ch>& grid = grid::cellGrid<Ch>();
-    if (!filled) {
-        if (status != grid::kOk || !boxes.shown().empty() || grid.cellsAllocated) grid::fuzz::fail();
-        return;
-    }
-    if (status == grid::kOk) {
-        for (int64_t i = 0; i < int64_t(grid.rows) * grid.columns; ++i) {
-            const grid::CellRecord<Ch>& cell = grid.cells[i];
-            if (!cell.text.live() || int64_t(std::char_traits<Ch>::length(cell.text.data)) > cell.text.capacity)
-                grid::fuzz::fail();
-            if (cell.mergePosition == grid::kMergeAnchor &&
-                (cell.mergeLastColumn >= grid.columns || cell.mergeLastRow >= grid.rows))
-                grid::fuzz::fail();
-        }
-        // Whole columns are a copy Calc makes too; writing a million rows tells nothing new.
-        if (int64_t(grid.rows) * grid.columns <= 100000 && grid::normaliseGrid<Ch>() == grid::kOk) {
-            if constexpr (sizeof(Ch) == 2) (void)grid::WriteHtmlTable();
-            else (void)grid::WriteWikiTable();
-        }
-    }
-    grid::ReleaseCellGrid<Ch>();
+    grid::fuzz::checkDirectCapture<Ch>(
+        [&](bool& filled) {
+            return grid::captureFromPackage<Ch>(reinterpret_cast<const uint8_t*>(package.data()), package.size(),
+                                                reinterpret_cast<const uint8_t*>(link.data()), link.size(), filled);
+        },
+        boxes);
 }
 
 }  // namespace

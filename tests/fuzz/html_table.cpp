@@ -2,48 +2,17 @@
 // them: Windows' header and document, or HTML in UTF-8 or UTF-16). Every outcome must be a grid
 // that the writers take (areas inside it, every text within its buffer), or the quiet fallback:
 // nothing shown, nothing allocated.
-#include <string>
-
 #include "capture/DirectCapture.h"
-#include "core/CellGrid.h"
-#include "core/Normalise.h"
-#include "core/RunState.h"
-#include "html/HtmlWriter.h"
 #include "platform/fake/FakeAllocation.h"
 #include "platform/fake/FakeMessageBox.h"
-#include "tests/fuzz/FuzzSupport.h"
-#include "wiki/WikiWriter.h"
+#include "tests/fuzz/DirectCaptureCheck.h"
 
 namespace {
 
 template <class Ch>
 void capture(const uint8_t* html, size_t size, grid::FakeMessageBox& boxes) {
-    grid::resetRunState<Ch>();
-    grid::ClearRunOwnership<Ch>();
-    grid::runState<Ch>().clipboardKind = 3;
-    grid::runState<Ch>().bordersAccepted = 1;
-    bool filled = false;
-    const grid::StatusCode status = grid::captureFromHtml<Ch>(html, size, filled);
-    const grid::CellGrid<Ch>& grid = grid::cellGrid<Ch>();
-    if (!filled) {
-        if (status != grid::kOk || !boxes.shown().empty() || grid.cellsAllocated) grid::fuzz::fail();
-        return;
-    }
-    if (status == grid::kOk) {
-        for (int64_t i = 0; i < int64_t(grid.rows) * grid.columns; ++i) {
-            const grid::CellRecord<Ch>& cell = grid.cells[i];
-            if (!cell.text.live() || int64_t(std::char_traits<Ch>::length(cell.text.data)) > cell.text.capacity)
-                grid::fuzz::fail();
-            if (cell.mergePosition == grid::kMergeAnchor &&
-                (cell.mergeLastColumn >= grid.columns || cell.mergeLastRow >= grid.rows))
-                grid::fuzz::fail();
-        }
-        if (int64_t(grid.rows) * grid.columns <= 100000 && grid::normaliseGrid<Ch>() == grid::kOk) {
-            if constexpr (sizeof(Ch) == 2) (void)grid::WriteHtmlTable();
-            else (void)grid::WriteWikiTable();
-        }
-    }
-    grid::ReleaseCellGrid<Ch>();
+    grid::fuzz::checkDirectCapture<Ch>(
+        [&](bool& filled) { return grid::captureFromHtml<Ch>(html, size, filled); }, boxes);
 }
 
 }  // namespace
