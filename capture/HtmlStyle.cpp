@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "capture/HtmlTokenizer.h"
 #include "core/CellGrid.h"
 
 namespace grid {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; }
 
 // A piece of text, compared without regard to ASCII case as CSS compares keywords.
@@ -35,8 +35,8 @@ struct Span {
 };
 
 Span trimmed(const char* at, size_t length) {
-    while (length && isSpace(*at)) ++at, --length;
-    while (length && isSpace(at[length - 1])) --length;
+    while (length && isHtmlSpace(*at)) ++at, --length;
+    while (length && isHtmlSpace(at[length - 1])) --length;
     return {at, length};
 }
 
@@ -45,11 +45,11 @@ struct Words {
     const char* at;
     const char* end;
     bool next(Span& word) {
-        while (at < end && (isSpace(*at) || *at == ',')) ++at;
+        while (at < end && (isHtmlSpace(*at) || *at == ',')) ++at;
         if (at == end) return false;
         const char* from = at;
         int depth = 0;
-        while (at < end && (depth > 0 || (!isSpace(*at) && *at != ','))) {
+        while (at < end && (depth > 0 || (!isHtmlSpace(*at) && *at != ','))) {
             if (*at == '(') ++depth;
             else if (*at == ')' && depth > 0) --depth;
             ++at;
@@ -561,7 +561,7 @@ bool StyleSheet::add(const char* text, size_t length) {
     const char* p = text;
     const char* end = text + length;
     while (p < end) {
-        if (isSpace(*p)) {
+        if (isHtmlSpace(*p)) {
             ++p;
         } else if (end - p >= 2 && p[0] == '/' && p[1] == '*') {
             const char* close = p + 2;
@@ -619,9 +619,9 @@ bool hasClasses(const char* wanted, size_t wantedLength, const char* classes, si
         const size_t n = size_t(nameEnd - w);
         bool found = false;
         for (size_t i = 0; i < classesLength && !found;) {
-            while (i < classesLength && isSpace(classes[i])) ++i;
+            while (i < classesLength && isHtmlSpace(classes[i])) ++i;
             size_t j = i;
-            while (j < classesLength && !isSpace(classes[j])) ++j;
+            while (j < classesLength && !isHtmlSpace(classes[j])) ++j;
             if (j - i == n) {
                 found = true;
                 for (size_t k = 0; k < n && found; ++k) found = lower(classes[i + k]) == w[k];

@@ -18,10 +18,6 @@ constexpr size_t kMostOpenElements = 512;
 constexpr int32_t kLinkColour = 0x0000EE;  // a browser's, where the body names none
 
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-// White space that collapses in a cell's text: HTML's, with the form feed, which browsers drop at a
-// line's edges but not always inside it.
-bool isCollapsible(char c) { return isSpace(c); }
 // Characters that show nothing of a text's look: white space, Unicode's spaces among them.
 bool isBlank(uint32_t c) {
     return c <= ' ' || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
@@ -35,7 +31,7 @@ bool sameText(const char* a, size_t length, const char* b) {
 // where none.
 int32_t spanValue(const char* text, size_t length, int32_t fallback, int32_t most) {
     size_t i = 0;
-    while (i < length && isSpace(text[i])) ++i;
+    while (i < length && isHtmlSpace(text[i])) ++i;
     const bool negative = i < length && text[i] == '-';
     if (i < length && (text[i] == '+' || text[i] == '-')) ++i;
     int64_t value = 0;
@@ -110,16 +106,7 @@ bool htmlText(const uint8_t* bytes, size_t size, Growing<char>& converted, const
                 return false;
             }
             char out[4];
-            size_t n;
-            if (unit < 0x80) out[0] = char(unit), n = 1;
-            else if (unit < 0x800) out[0] = char(0xC0 | (unit >> 6)), out[1] = char(0x80 | (unit & 0x3F)), n = 2;
-            else if (unit < 0x10000)
-                out[0] = char(0xE0 | (unit >> 12)), out[1] = char(0x80 | ((unit >> 6) & 0x3F)),
-                out[2] = char(0x80 | (unit & 0x3F)), n = 3;
-            else
-                out[0] = char(0xF0 | (unit >> 18)), out[1] = char(0x80 | ((unit >> 12) & 0x3F)),
-                out[2] = char(0x80 | ((unit >> 6) & 0x3F)), out[3] = char(0x80 | (unit & 0x3F)), n = 4;
-            if (!converted.append(out, n)) return false;
+            if (!converted.append(out, utf8Of(unit, out))) return false;
         }
         html = converted.size() ? &converted[0] : "", length = converted.size();
         return true;
@@ -556,7 +543,7 @@ bool HtmlTableReader::flushPending() {
 bool HtmlTableReader::text(const char* s, size_t length) {
     if (!inCell_) {
         for (size_t i = 0; i < length; ++i)
-            if (!isSpace(s[i])) {
+            if (!isHtmlSpace(s[i])) {
                 // Text beside the table (or in a hidden row's cell, which is left out).
                 if (find(Kind::cell) >= 0 && rowHidden_) return true;
                 return fail();
@@ -568,7 +555,9 @@ bool HtmlTableReader::text(const char* s, size_t length) {
     afterPre_ = false;
     for (size_t i = 0; i < length;) {
         const char c = s[i];
-        if (isCollapsible(c) && (whiteSpace == kCollapse || (whiteSpace == kPreserveBreaks && c != '\n'))) {
+        // HTML's white space collapses, the form feed too (browsers drop it at a line's edges,
+        // though not always inside one).
+        if (isHtmlSpace(c) && (whiteSpace == kCollapse || (whiteSpace == kPreserveBreaks && c != '\n'))) {
             const bool empty = texts_.size() == cells_[cells_.size() - 1].textAt;
             if (!empty && texts_[texts_.size() - 1] != u'\n') pendingSpace_ = true;
             ++i;

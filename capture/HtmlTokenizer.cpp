@@ -5,7 +5,6 @@
 namespace grid {
 namespace {
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isAlphanumeric(char c) { return isLetter(c) || isDigit(c); }
@@ -101,16 +100,7 @@ const char* HtmlTokenizer::attribute(const char* name, size_t& length) const {
 
 bool HtmlTokenizer::appendCodePoint(uint32_t c) {
     char bytes[4];
-    size_t count;
-    if (c < 0x80) bytes[0] = char(c), count = 1;
-    else if (c < 0x800) bytes[0] = char(0xC0 | (c >> 6)), bytes[1] = char(0x80 | (c & 0x3F)), count = 2;
-    else if (c < 0x10000)
-        bytes[0] = char(0xE0 | (c >> 12)), bytes[1] = char(0x80 | ((c >> 6) & 0x3F)), bytes[2] = char(0x80 | (c & 0x3F)),
-        count = 3;
-    else
-        bytes[0] = char(0xF0 | (c >> 18)), bytes[1] = char(0x80 | ((c >> 12) & 0x3F)),
-        bytes[2] = char(0x80 | ((c >> 6) & 0x3F)), bytes[3] = char(0x80 | (c & 0x3F)), count = 4;
-    return store_.append(bytes, count);
+    return store_.append(bytes, utf8Of(c, bytes));
 }
 
 // The reference at `at` (its '&'), or the '&' itself where none stands there.
@@ -217,14 +207,14 @@ bool HtmlTokenizer::readAttribute() {
     do {
         if (!store_.push(lower(*p))) return false;
         ++p;
-    } while (p < end_ && !isSpace(*p) && *p != '/' && *p != '>' && *p != '=');
+    } while (p < end_ && !isHtmlSpace(*p) && *p != '/' && *p != '>' && *p != '=');
     a.nameLength = uint32_t(store_.size() - a.nameAt);
     const char* afterName = p;
-    while (p < end_ && isSpace(*p)) ++p;
+    while (p < end_ && isHtmlSpace(*p)) ++p;
     a.valueAt = uint32_t(store_.size());
     if (p < end_ && *p == '=') {
         ++p;
-        while (p < end_ && isSpace(*p)) ++p;
+        while (p < end_ && isHtmlSpace(*p)) ++p;
         const char* from = p;
         const char* to;
         if (p < end_ && (*p == '"' || *p == '\'')) {
@@ -235,7 +225,7 @@ bool HtmlTokenizer::readAttribute() {
             }
             from = p + 1, to = static_cast<const char*>(close), p = to + 1;
         } else {
-            while (p < end_ && !isSpace(*p) && *p != '>') ++p;
+            while (p < end_ && !isHtmlSpace(*p) && *p != '>') ++p;
             to = p;
         }
         if (!appendDecoded(from, to, true)) return false;
@@ -258,14 +248,14 @@ HtmlTokenKind HtmlTokenizer::readTag(bool endTag) {
     selfClosing_ = false;
     const char* p = at_ + (endTag ? 2 : 1);
     nameAt_ = 0;
-    while (p < end_ && !isSpace(*p) && *p != '/' && *p != '>') {
+    while (p < end_ && !isHtmlSpace(*p) && *p != '/' && *p != '>') {
         if (!store_.push(lower(*p))) return HtmlTokenKind::noMemory;
         ++p;
     }
     nameLength_ = uint32_t(store_.size());
     at_ = p;
     for (;;) {
-        while (at_ < end_ && isSpace(*at_)) ++at_;
+        while (at_ < end_ && isHtmlSpace(*at_)) ++at_;
         if (at_ == end_) return HtmlTokenKind::end;  // a tag cut short is no tag
         if (*at_ == '>') {
             ++at_;
@@ -303,7 +293,7 @@ HtmlTokenKind HtmlTokenizer::readRawText() {
             bool same = true;
             for (size_t i = 0; i < length && same; ++i) same = lower(p[2 + i]) == name[i];
             const char* after = p + 2 + length;
-            if (same && (after == end_ || isSpace(*after) || *after == '/' || *after == '>')) break;
+            if (same && (after == end_ || isHtmlSpace(*after) || *after == '/' || *after == '>')) break;
         }
     } else {
         p = end_;

@@ -11,6 +11,19 @@
 
 namespace grid {
 
+// HTML's white space: space, tab, line feed, carriage return and form feed.
+inline bool isHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+// A code point (at most U+10FFFF) as UTF-8: its length, 1 to 4 bytes.
+inline size_t utf8Of(uint32_t c, char (&out)[4]) {
+    if (c < 0x80) return out[0] = char(c), 1;
+    if (c < 0x800) return out[0] = char(0xC0 | (c >> 6)), out[1] = char(0x80 | (c & 0x3F)), 2;
+    if (c < 0x10000)
+        return out[0] = char(0xE0 | (c >> 12)), out[1] = char(0x80 | ((c >> 6) & 0x3F)), out[2] = char(0x80 | (c & 0x3F)), 3;
+    out[0] = char(0xF0 | (c >> 18)), out[1] = char(0x80 | ((c >> 12) & 0x3F));
+    out[2] = char(0x80 | ((c >> 6) & 0x3F)), out[3] = char(0x80 | (c & 0x3F));
+    return 4;
+}
+
 enum class HtmlTokenKind { startTag, endTag, text, rawText, end, noMemory };
 
 struct HtmlAttribute {
