@@ -140,15 +140,17 @@ void prepareSettings() {
     locateSettingsFile(directory, kPathSize<Ch>);
     const Ch* name = settingsFileName<Ch>();
     int found = settingsFileExists(directory, name);
-    if (found == 0) {
-        // Linux desktops keep settings in the user's settings folder; the program's own folder wins.
+    // Linux desktops keep settings in the user's settings folder, and an installed package its
+    // defaults in its shared data; the program's own folder wins, then the user's.
+    for (int place = 0; place < 2 && found == 0; ++place) {
         Ch folder[kPathSize<Ch>];
-        if (port.userSettingsFolder(folder, kPathSize<Ch>)) {
-            Ch userDirectory[kPathSize<Ch>];
-            joinPath(userDirectory, kPathSize<Ch>, static_cast<const Ch*>(folder), userFolderName<Ch>());
-            found = settingsFileExists(static_cast<const Ch*>(userDirectory), name);
-            if (found != 0) copyText(directory, kPathSize<Ch>, static_cast<const Ch*>(userDirectory));
-        }
+        const bool has = place == 0 ? port.userSettingsFolder(folder, kPathSize<Ch>)
+                                    : port.packageSettingsFolder(folder, kPathSize<Ch>);
+        if (!has) continue;
+        Ch programDirectory[kPathSize<Ch>];
+        joinPath(programDirectory, kPathSize<Ch>, static_cast<const Ch*>(folder), userFolderName<Ch>());
+        found = settingsFileExists(static_cast<const Ch*>(programDirectory), name);
+        if (found != 0) copyText(directory, kPathSize<Ch>, static_cast<const Ch*>(programDirectory));
     }
     if (found == 0) showMessage<Ch>(kMessageSettingsFileMissing);
     Ch path[kPathSize<Ch>];

@@ -48,6 +48,8 @@ struct NoSettingsFile final : SettingsFilePort {
     char pathSeparator() const override { return '\\'; }
     bool userSettingsFolder(char16_t*, size_t) override { return false; }
     bool userSettingsFolder(char*, size_t) override { return false; }
+    bool packageSettingsFolder(char16_t*, size_t) override { return false; }
+    bool packageSettingsFolder(char*, size_t) override { return false; }
 };
 
 NoSettingsFile noSettingsFile;

@@ -44,6 +44,11 @@ struct SettingsFilePort {
     // has none; false on platforms without such a place.
     virtual bool userSettingsFolder(char16_t* buffer, size_t size) = 0;
     virtual bool userSettingsFolder(char* buffer, size_t size) = 0;
+    // Where an installed package keeps its default settings, a folder for each program, tried
+    // after the user's: the shared data beside the program's folder (/usr/share for /usr/bin);
+    // false on platforms without such a place.
+    virtual bool packageSettingsFolder(char16_t* buffer, size_t size) = 0;
+    virtual bool packageSettingsFolder(char* buffer, size_t size) = 0;
 };
 
 // The port in use; without a backend set, a port that finds no program file and no settings.

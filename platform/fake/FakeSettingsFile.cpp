@@ -14,6 +14,16 @@ std::unique_ptr<ProfileFile> parsed(const FakeSettingsFile& port, const std::str
     return std::make_unique<ProfileFile>(file->second.data(), file->second.size(), *port.ansiCodePage);
 }
 
+bool copyFolder(bool has, const std::string& folder, char16_t* buffer, size_t size) {
+    if (!has) return false;
+    std::u16string wide = utf8ToUtf16(folder.data(), folder.size());
+    return wide.size() < size && copyCut(wide, buffer, size) == wide.size();
+}
+
+bool copyFolder(bool has, const std::string& folder, char* buffer, size_t size) {
+    return has && folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+}
+
 }  // namespace
 
 FakeSettingsFile::FakeSettingsFile() { setSettingsFilePort(this); }
@@ -83,14 +93,19 @@ bool FakeSettingsFile::isLeadByte(char byte) {
 }
 
 bool FakeSettingsFile::userSettingsFolder(char16_t* buffer, size_t size) {
-    if (!hasUserFolder) return false;
-    std::u16string folder = utf8ToUtf16(userFolder.data(), userFolder.size());
-    return folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+    return copyFolder(hasUserFolder, userFolder, buffer, size);
 }
 
 bool FakeSettingsFile::userSettingsFolder(char* buffer, size_t size) {
-    if (!hasUserFolder) return false;
-    return userFolder.size() < size && copyCut(userFolder, buffer, size) == userFolder.size();
+    return copyFolder(hasUserFolder, userFolder, buffer, size);
+}
+
+bool FakeSettingsFile::packageSettingsFolder(char16_t* buffer, size_t size) {
+    return copyFolder(hasPackageFolder, packageFolder, buffer, size);
+}
+
+bool FakeSettingsFile::packageSettingsFolder(char* buffer, size_t size) {
+    return copyFolder(hasPackageFolder, packageFolder, buffer, size);
 }
 
 }  // namespace grid

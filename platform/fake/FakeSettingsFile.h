@@ -25,6 +25,8 @@ struct FakeSettingsFile final : SettingsFilePort {
     const CodePage* ansiCodePage = &codePage932();
     bool hasUserFolder = false;
     std::string userFolder;
+    bool hasPackageFolder = false;
+    std::string packageFolder;
 
     size_t moduleNameSize = 0;          // the size the program file's path was asked for with
     std::vector<std::string> keysRead;  // "Section/Key", in the order asked for
@@ -51,6 +53,8 @@ struct FakeSettingsFile final : SettingsFilePort {
     char pathSeparator() const override { return separator; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override;
     bool userSettingsFolder(char* buffer, size_t size) override;
+    bool packageSettingsFolder(char16_t* buffer, size_t size) override;
+    bool packageSettingsFolder(char* buffer, size_t size) override;
 };
 
 }  // namespace grid

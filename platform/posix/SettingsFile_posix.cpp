@@ -132,7 +132,31 @@ public:
         return userFolder(folder) && folder.size() < size && copyCut(folder, buffer, size) == folder.size();
     }
 
+    bool packageSettingsFolder(char16_t* buffer, size_t size) override {
+        std::string folder;
+        if (!packageFolder(folder)) return false;
+        std::u16string wide = utf8ToUtf16(folder.data(), folder.size());
+        return wide.size() < size && copyCut(wide, buffer, size) == wide.size();
+    }
+    bool packageSettingsFolder(char* buffer, size_t size) override {
+        std::string folder;
+        return packageFolder(folder) && folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+    }
+
 private:
+    // The share folder beside the program's folder: /usr/share for /usr/bin/gridweave, so that a
+    // package installed under any prefix, or unpacked anywhere, finds its own defaults.
+    static bool packageFolder(std::string& folder) {
+        std::string path = programPath();
+        for (int level = 0; level < 2; ++level) {
+            const size_t cut = path.rfind('/');
+            if (cut == std::string::npos || cut == 0) return false;
+            path.resize(cut);
+        }
+        folder = path + "/share";
+        return true;
+    }
+
     static std::string programPath() {
         std::string path(4096, '\0');
         ssize_t n = readlink("/proc/self/exe", path.data(), path.size());

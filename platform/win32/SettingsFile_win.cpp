@@ -72,6 +72,8 @@ struct WindowsSettingsFile final : SettingsFilePort {
     char pathSeparator() const override { return '\\'; }
     bool userSettingsFolder(char16_t*, size_t) override { return false; }
     bool userSettingsFolder(char*, size_t) override { return false; }
+    bool packageSettingsFolder(char16_t*, size_t) override { return false; }
+    bool packageSettingsFolder(char*, size_t) override { return false; }
 };
 
 }  // namespace

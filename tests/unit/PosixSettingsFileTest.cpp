@@ -12,6 +12,7 @@
 #include <random>
 #include <string>
 
+#include "platform/CodePage.h"
 #include "platform/SettingsFile.h"
 
 namespace grid::test {
@@ -173,6 +174,16 @@ TEST_F(PosixSettingsFileTest, UserSettingsFolder) {
 
     restore("XDG_CONFIG_HOME", config);
     restore("HOME", home);
+
+    // The package's defaults: the share folder beside this program's folder.
+    std::string program(4096, '\0');
+    program.resize(static_cast<size_t>(readlink("/proc/self/exe", program.data(), program.size())));
+    const std::string prefix = program.substr(0, program.substr(0, program.rfind('/')).rfind('/'));
+    ASSERT_TRUE(port.packageSettingsFolder(folderName, sizeof folderName));
+    EXPECT_EQ(std::string(folderName), prefix + "/share");
+    ASSERT_TRUE(port.packageSettingsFolder(wideFolder, 1024));
+    EXPECT_EQ(utf16ToUtf8(wideFolder), prefix + "/share");
+    EXPECT_FALSE(port.packageSettingsFolder(folderName, 5));
 }
 
 }  // namespace

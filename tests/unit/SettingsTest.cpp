@@ -118,7 +118,20 @@ TYPED_TEST(SettingsTest, UserSettingsFolderServesWhenTheProgramFolderHasNone) {
     prepareSettings<Ch>();
     EXPECT_EQ(settings<Ch>().clipWaitCount, 3);
 
-    // Neither: message 31 and the defaults.
+    // An installed package's defaults come last, after the user's file.
+    const std::string packaged = sizeof(Ch) == 1 ? "/usr/share/gridquill/" : "/usr/share/gridweave/";
+    this->files.hasPackageFolder = true;
+    this->files.packageFolder = "/usr/share";
+    this->files.files.clear();
+    this->files.files[packaged + name] = "[Wait]\nClipWaitCount=9\n";
+    prepareSettings<Ch>();
+    EXPECT_TRUE(this->boxes.codes().empty());
+    EXPECT_EQ(settings<Ch>().clipWaitCount, 9);
+    this->files.files[folder + name] = "[Wait]\nClipWaitCount=7\n";
+    prepareSettings<Ch>();
+    EXPECT_EQ(settings<Ch>().clipWaitCount, 7);
+
+    // None: message 31 and the defaults.
     this->files.files.clear();
     prepareSettings<Ch>();
     EXPECT_EQ(this->boxes.codes(), std::vector<int>{31});
