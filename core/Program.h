@@ -12,6 +12,7 @@ template <class Ch> struct Program;
 
 template <> struct Program<char16_t> {
     static constexpr const char* name = "Gridweave";
+    static constexpr const char* command = "gridweave";  // the Linux program's file name
     static constexpr const char* caption = "Gridweave for Windows";
     static constexpr const char* linuxCaption = "Gridweave for Linux";
     static constexpr const char* settingsFileName = "Gridweave.ini";
@@ -19,6 +20,7 @@ template <> struct Program<char16_t> {
 
 template <> struct Program<char> {
     static constexpr const char* name = "Gridquill";
+    static constexpr const char* command = "gridquill";
     static constexpr const char* caption = "Gridquill for Windows";
     static constexpr const char* linuxCaption = "Gridquill for Linux";
     static constexpr const char* settingsFileName = "Gridquill.ini";

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <string>
 #include <thread>
 
 #include "core/ConversionRun.h"
@@ -79,6 +81,16 @@ void destroyed(GtkWidget*, gpointer) {
     if (checkPendingCancel<Ch>(nullptr) == G_SOURCE_CONTINUE) g_timeout_add(100, checkPendingCancel<Ch>, nullptr);
 }
 
+// The controls' font as the Windows programs ask for it: 11 pixels, bold, so that the status text
+// fits the window as it does there.
+void useWindowFont(GtkWidget* widget) {
+    PangoAttrList* attributes = pango_attr_list_new();
+    pango_attr_list_insert(attributes, pango_attr_size_new_absolute(11 * PANGO_SCALE));
+    pango_attr_list_insert(attributes, pango_attr_weight_new(PANGO_WEIGHT_BOLD));
+    gtk_label_set_attributes(GTK_LABEL(widget), attributes);
+    pango_attr_list_unref(attributes);
+}
+
 template <class Ch>
 void createWindow() {
     RunState<Ch>& run = runState<Ch>();
@@ -95,12 +107,14 @@ void createWindow() {
     gtk_widget_set_size_request(layout, 260, 130);
     gtk_container_add(GTK_CONTAINER(window), layout);
     GtkWidget* status = gtk_label_new("データを変換中です。しばらくお待ちください。");
+    useWindowFont(status);
     gtk_layout_put(GTK_LAYOUT(layout), status, 10, 7);
     progressBar = gtk_progress_bar_new();
     gtk_widget_set_size_request(progressBar, 200, 20);
     gtk_layout_put(GTK_LAYOUT(layout), progressBar, 30, 30);
     GtkWidget* cancel = gtk_button_new_with_label("キャンセル");
     gtk_widget_set_size_request(cancel, 86, 20);
+    useWindowFont(gtk_bin_get_child(GTK_BIN(cancel)));
     gtk_widget_set_can_focus(cancel, FALSE);  // keys go to the window, as there
     gtk_layout_put(GTK_LAYOUT(layout), cancel, 80, 65);
     g_signal_connect(cancel, "clicked", G_CALLBACK(cancelClicked<Ch>), nullptr);
@@ -110,12 +124,46 @@ void createWindow() {
     mainWindow = window;
 }
 
+// --help and --version are answered on standard output instead of a conversion; any other
+// argument is left alone, as the program takes its options from its settings file.
+template <class Ch>
+bool answeredCommandLine(int argc, char** argv) {
+    const char* program = Program<Ch>::command;
+    for (int i = 1; i < argc; ++i) {
+        const std::string argument = argv[i];
+        if (argument == "--version") {
+            std::printf("%s %s\n", program, GRID_VERSION);
+            return true;
+        }
+        if (argument == "--help" || argument == "-h") {
+            std::printf(
+                "Usage: %s [--help | --version]\n"
+                "Converts the cells copied in a spreadsheet, or copied text, to %s on the clipboard.\n"
+                "Copy the cells first, then start %s, for example from a keyboard shortcut.\n"
+                "Settings are read from the first of these files:\n"
+                "  %s beside the program\n"
+                "  $XDG_CONFIG_HOME/%s/%s (~/.config/%s/%s by default)\n"
+                "  the package's defaults in ../share/%s/%s from the program's folder\n",
+                program, sizeof(Ch) == 2 ? "one HTML table" : "wiki table markup", program,
+                Program<Ch>::settingsFileName, program, Program<Ch>::settingsFileName, program,
+                Program<Ch>::settingsFileName, program, Program<Ch>::settingsFileName);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 template <class Ch>
 int runGtkProgram(int argc, char** argv, const ProgramParts<Ch>& parts) {
+    if (answeredCommandLine<Ch>(argc, argv)) return std::fflush(stdout) == 0 ? 0 : 1;
     prepareGtkClipboard();
-    if (!gtk_init_check(&argc, &argv)) return 0;
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fprintf(stderr, "%s: cannot open the display: start it from a desktop session\n",
+                     Program<Ch>::command);
+        return 1;
+    }
     markGtkMainThread();
     static GtkMessageDialogs dialogs;
     static GtkProgressWindow progress;
