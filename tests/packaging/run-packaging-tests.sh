@@ -41,11 +41,14 @@ present() {
 mapfile -t examples < <(cd "$root" && find examples -type f | sort)
 [ ${#examples[@]} -gt 0 ] || echo "packaging: examples/ holds no files"
 
+# The documentation shipped beside the README: both languages, the licence, docs/ with its pictures.
+mapfile -t documents < <(cd "$root" && { printf '%s\n' README.md README.ja.md LICENSE; find docs -type f; } | sort)
 linux_files=(usr/bin/gridweave usr/bin/gridquill usr/bin/grid-clipboard-keeper
     usr/share/applications/gridweave.desktop usr/share/applications/gridquill.desktop
     usr/share/icons/hicolor/scalable/apps/gridweave.svg usr/share/icons/hicolor/scalable/apps/gridquill.svg
     usr/share/icons/hicolor/48x48/apps/gridweave.png usr/share/icons/hicolor/48x48/apps/gridquill.png
-    usr/share/doc/gridweave/README.md "${examples[@]/#/usr/share/doc/gridweave/}")
+    usr/share/gridweave/Gridweave.ini usr/share/gridquill/Gridquill.ini usr/share/doc/gridweave/copyright
+    "${documents[@]/#/usr/share/doc/gridweave/}" "${examples[@]/#/usr/share/doc/gridweave/}")
 programs=(gridweave gridquill grid-clipboard-keeper)
 
 # executables DIR: the three programs are executable files.
@@ -96,6 +99,79 @@ icon_png() {
     return $ok
 }
 
+# links_resolve DIR: every relative link and picture of the Markdown files shipped in DIR leads to
+# a file shipped there.
+links_resolve() {
+    local dir=$1 file target ok=0
+    while read -r file; do
+        while read -r target; do
+            target=${target%%#*}
+            [ -z "$target" ] || [ -e "$(dirname "$dir/$file")/$target" ] || { echo "$file: $target not shipped"; ok=1; }
+        done < <(grep -oE '\]\([^)[:space:]]+\)' "$dir/$file" | sed 's/^](//; s/)$//' | grep -vE '^[a-z]+:')
+    done < <(cd "$dir" && find . -name '*.md' ! -path './examples/*' | sed 's|^\./||')
+    return $ok
+}
+
+# package_defaults DIR: the package's default settings are the HTML5 and PukiWiki samples, and the
+# copyright file names the MIT (Expat) licence of LICENSE.
+package_defaults() {
+    cmp "$root/examples/gridweave/html5/Gridweave.ini" "$1/usr/share/gridweave/Gridweave.ini" &&
+        cmp "$root/examples/gridquill/pukiwiki/Gridquill.ini" "$1/usr/share/gridquill/Gridquill.ini" &&
+        grep -qx 'License: Expat' "$1/usr/share/doc/gridweave/copyright" &&
+        grep -q 'Permission is hereby granted' "$1/usr/share/doc/gridweave/copyright" &&
+        cmp "$root/LICENSE" "$1/usr/share/doc/gridweave/LICENSE"
+}
+
+# fresh_user_converts DIR: the unpacked programs, started by a user with no settings file of their
+# own, convert copied text with the package's defaults at once: no message about a missing file,
+# the borders question answered OK, and the markup the sample makes of the text.
+fresh_user_converts() {
+    local dir=$1 home="$work/fresh-home" program ok=0
+    local text=$'Fruit\tPrice\nApple\t120'
+    (
+        source "$root/scripts/display-env"
+        source "$root/tests/e2e/linux/dialogs.sh"
+        start_private_display 520 560 || { echo "no free display"; exit 1; }
+        trap 'kill "$display_pid" 2>/dev/null; wait "$display_pid" 2>/dev/null' EXIT
+        for program in gridweave gridquill; do
+            caption=${program^}
+            rm -rf "$home" && mkdir -p "$home"
+            printf '%s' "$text" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
+            copier=$!
+            sleep 0.3
+            env -u XDG_CONFIG_HOME HOME="$home" "$dir/usr/bin/$program" >"$work/$program.out" 2>&1 &
+            pid=$!
+            wait_for_dialog || { echo "$program: no question"; ok=1; }
+            answer Return || { echo "$program: the question was not answered"; ok=1; }
+            answer Return || { echo "$program: no closing message"; ok=1; }
+            wait_for_end "$pid" || { echo "$program: did not end"; ok=1; }
+            printf '%s' "$text" > "$work/text"
+            "$root/build/linux/tools/render-grid" --program "$program" \
+                --ini "$dir/usr/share/$program/$caption.ini" --text "$work/text" > "$work/$program.expected" 2>/dev/null
+            timeout 5 xclip -selection clipboard -o > "$work/$program.got" 2>/dev/null
+            cmp "$work/$program.expected" "$work/$program.got" || { echo "$program: other markup"; diff "$work/$program.expected" "$work/$program.got"; ok=1; }
+            kill "$copier" 2>/dev/null
+        done
+        exit $ok
+    )
+}
+
+# command_line DIR: --version and --help answer on standard output without a conversion; without a
+# display the programs say so on standard error and fail.
+command_line() {
+    local program ok=0 out
+    for program in gridweave gridquill; do
+        out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$1/usr/bin/$program" --version) && [ "$out" = "$program $(field Version)" ] ||
+            { echo "$program --version: $out"; ok=1; }
+        env -u DISPLAY -u WAYLAND_DISPLAY "$1/usr/bin/$program" --help | grep -q "^Usage: $program " ||
+            { echo "$program --help"; ok=1; }
+        out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$1/usr/bin/$program" 2>&1 >/dev/null) &&
+            { echo "$program: succeeded without a display"; ok=1; }
+        grep -q "^$program: cannot open the display" <<<"$out" || { echo "$program without a display: $out"; ok=1; }
+    done
+    return $ok
+}
+
 # cpack_in BUILD GENERATOR FOLDER: CPack run in the build tree, the package made in FOLDER.
 cpack_in() { (cd "$1" && cpack -G "$2" -B "$3"); }
 
@@ -105,6 +181,8 @@ check "linux: cmake --install" env DESTDIR="$linux_root" cmake --install "$root/
 check "linux: installed files" present "$linux_root" "${linux_files[@]}"
 check "linux: programs executable, keeper beside them" executables "$linux_root"
 check "linux: examples as in the source" diff -r "$root/examples" "$linux_root/usr/share/doc/gridweave/examples"
+check "linux: the package's defaults are the HTML5 and PukiWiki samples; the licence" package_defaults "$linux_root"
+check "linux: the shipped documents' links and pictures are shipped" links_resolve "$linux_root/usr/share/doc/gridweave"
 check "linux: desktop entries" desktop_entries "$linux_root"
 check "linux: 48 x 48 icons" icon_png "$linux_root"
 check "linux: installed programs find their libraries" libraries "$linux_root"
@@ -113,7 +191,8 @@ check "linux: installed programs find their libraries" libraries "$linux_root"
 windows_root="$work/windows-root"
 check "windows: cmake --install" cmake --install "$root/build/windows" --prefix "$windows_root"
 check "windows: installed files" present "$windows_root" Gridweave.exe Gridquill.exe Gridweave.ini Gridquill.ini \
-    README.md "${examples[@]}"
+    "${documents[@]}" "${examples[@]}"
+check "windows: the shipped documents' links and pictures are shipped" links_resolve "$windows_root"
 check "windows: examples as in the source" diff -r "$root/examples" "$windows_root/examples"
 # Unzipped and started, each program finds a settings file beside it: the HTML5 and PukiWiki samples.
 ready_settings() {
@@ -141,12 +220,12 @@ zip_holds() {
     local listing path top ok=0
     listing=$(cmake -E tar tf "$zip") || return 1
     top=$(basename "$zip" .zip)
-    for path in Gridweave.exe Gridquill.exe Gridweave.ini Gridquill.ini README.md "${examples[@]}"; do
+    for path in Gridweave.exe Gridquill.exe Gridweave.ini Gridquill.ini "${documents[@]}" "${examples[@]}"; do
         grep -qx "$top/$path" <<<"$listing" || { echo "not in the ZIP: $path"; ok=1; }
     done
     return $ok
 }
-check "windows: the ZIP holds both programs with their settings files, README.md and examples/" zip_holds
+check "windows: the ZIP holds both programs with their settings files, the documents and examples/" zip_holds
 
 # --- the Debian package
 check "linux: cpack -G DEB" cpack_in "$root/build/linux" DEB "$work/deb"
@@ -215,6 +294,8 @@ check "deb: dpkg -x" dpkg -x "$deb" "$deb_root"
 check "deb: unpacked files" present "$deb_root" "${linux_files[@]}"
 check "deb: unpacked desktop entries" desktop_entries "$deb_root"
 check "deb: unpacked programs find their libraries" libraries "$deb_root"
+check "deb: --version, --help, and no display" command_line "$deb_root"
+check "deb: a user without settings of their own converts with the package's defaults" fresh_user_converts "$deb_root"
 
 # Installed with dpkg into an empty root (without its dependencies there), listed, and removed
 # without a file left behind.
