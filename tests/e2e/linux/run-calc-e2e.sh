@@ -248,8 +248,12 @@ $weave | OK,Cancel | progress | $borders_question
 $weave | OK | progress | $done_message
 EOF
 
-# The sample settings files, each on the formatted cells and on every alignment: the markup each
-# wiki syntax expects (merged areas are beyond these syntaxes, as the README says).
+# The sample settings files as they stand, against the markup recorded in expected/example-*:
+# Gridweave's legacy and HTML5 samples on the formatted cells; PukiWiki's, DokuWiki's and Textile's
+# on the formatted cells, on every alignment and on the characters their syntaxes read as markup.
+# None of these ranges holds a merged area: the wiki samples' merged areas are judged further on,
+# where each syntax's engine renders them, and PukiWiki's, which no engine here reads, by its table
+# rules in the unit tests (WikiWriterTest).
 for preset in legacy html5; do
     case_ "example-$preset-formatting" gridweave "file:examples/gridweave/$preset/Gridweave.ini" A1:D4 "Return" <<EOF
 $weave | OK | progress | $done_in_time
@@ -263,9 +267,8 @@ EOF
 $quill | OK,Cancel | progress | $borders_question
 $quill | OK | progress | $done_in_time
 EOF
-    # With the rewrites that the file offers for UTF-8 turned on.
-    sed 's/^;code_chenge/code_chenge/' "$root/examples/gridquill/$preset/Gridquill.ini" > "$work/$preset-rewrites.ini"
-    case_ "example-$preset-markup-characters" gridquill "file:${work#"$root"/}/$preset-rewrites.ini" A16:C16 "Return Return" <<EOF
+    # The characters the syntax reads as markup, as the sample writes them.
+    case_ "example-$preset-markup-characters" gridquill "file:examples/gridquill/$preset/Gridquill.ini" A16:C16 "Return Return" <<EOF
 $quill | OK,Cancel | progress | $borders_question
 $quill | OK | progress | $done_in_time
 EOF
