@@ -25,6 +25,9 @@ const CodePage& systemCodePage();
 // UTF-16 to UTF-8 and back for paths and messages; lone surrogates become U+FFFD.
 std::string utf16ToUtf8(const char16_t* text, size_t length);
 std::string utf16ToUtf8(const char16_t* text);  // up to its NUL
+// The same into storage of the caller's: the bytes the text takes in UTF-8, written to `out` unless
+// it is nullptr (measured first, then converted into room of that size).
+size_t utf16ToUtf8(const char16_t* text, size_t length, char* out);
 
 // The text copied into buffer, cut to size - 1 characters and terminated; returns what was copied.
 template <class Ch>

@@ -6,12 +6,14 @@
 #include <cstring>
 
 #include "platform/CodePage.h"
+#include "platform/portable/ClipboardText.h"
 
 namespace grid {
 namespace {
 
 constexpr uint32_t kAccessDenied = 5;  // ERROR_ACCESS_DENIED
 constexpr uint32_t kNotLocked = 158;   // ERROR_NOT_LOCKED, of an unlock made to fail
+constexpr uint32_t kNotEnoughMemory = 8;  // ERROR_NOT_ENOUGH_MEMORY
 
 }  // namespace
 
@@ -38,6 +40,7 @@ void FakeClipboard::putUnicodeText(const std::u16string& text) {
 void FakeClipboard::clear() {
     for (const auto& entry : formats_) memory_.discard(entry.second);
     formats_.clear();
+    utf8Text_.clear();
 }
 
 bool FakeClipboard::has(uint32_t format) const {
@@ -160,7 +163,19 @@ bool FakeClipboard::empty() {
 
 MemoryHandle FakeClipboard::setData(uint32_t format, MemoryHandle handle) {
     if (fails(ClipboardCall::setData) || !open_ || !memory_.has(handle)) return nullptr;
-    memory_.handOver(handle);
+    // Without the memory for the text as UTF-8, or for the clipboard's own copy of the block, the
+    // clipboard takes nothing and the block stays the program's.
+    const bool text = format == kFormatText || format == kFormatUnicodeText;
+    OwnedBytes utf8;
+    if (text && !utf8TextOfBlock(format, memory_.data(handle), memory_.size(handle), utf8)) {
+        lastError_ = kNotEnoughMemory;
+        return nullptr;
+    }
+    if (!memory_.handOver(handle)) {
+        lastError_ = kNotEnoughMemory;
+        return nullptr;
+    }
+    if (text) utf8Text_.assign(reinterpret_cast<const char*>(utf8.data()), utf8.size());
     for (auto& entry : formats_)
         if (entry.first == format) {
             memory_.discard(entry.second);
@@ -174,7 +189,9 @@ MemoryHandle FakeClipboard::setData(uint32_t format, MemoryHandle handle) {
 MemoryHandle FakeClipboard::globalAlloc(uint32_t, size_t bytes) {
     if (fails(ClipboardCall::globalAlloc)) return nullptr;
     allocatedSizes.push_back(bytes);
-    return memory_.allocate(bytes);
+    MemoryHandle block = memory_.allocate(bytes);
+    if (!block) lastError_ = kNotEnoughMemory;
+    return block;
 }
 
 MemoryHandle FakeClipboard::globalFree(MemoryHandle handle) {

@@ -29,6 +29,9 @@ public:
     bool has(uint32_t format) const;
     std::string bytesOf(uint32_t format) const;  // the whole block
     std::u16string unicodeTextOf() const;        // CF_UNICODETEXT up to its NUL
+    // The last text the program wrote, as UTF-8: like the Linux clipboard, the clipboard takes a
+    // text only once it has it in that form, made in the program's memory.
+    const std::string& utf8Text() const { return utf8Text_; }
     std::vector<uint32_t> formats() const;
 
     // As Windows does, the clipboard offers CF_TEXT when it holds CF_UNICODETEXT and the other way
@@ -75,6 +78,7 @@ private:
     std::vector<std::pair<uint32_t, MemoryHandle>> formats_;  // in the order they were put
     std::vector<std::string> names_;                            // registered, from 0xC000
     GlobalMemory memory_;
+    std::string utf8Text_;
     int counts_[int(ClipboardCall::count)] = {};
     int failAt_[int(ClipboardCall::count)] = {};
     FaultRepeat repeat_[int(ClipboardCall::count)] = {};

@@ -10,12 +10,14 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/CodePage.h"
 #include "platform/gtk/MainThread_gtk.h"
+#include "platform/portable/ClipboardText.h"
 #include "platform/portable/GlobalMemory.h"
 #include "platform/x11/SelectionReader_x11.h"
 
@@ -27,6 +29,7 @@ namespace {
 constexpr const char* kSylkTarget = "application/x-openoffice-sylk;windows_formatname=\"Sylk\"";
 // Last errors of a read that failed, as Windows names them.
 constexpr uint32_t kErrorInvalidData = 13;  // ERROR_INVALID_DATA: nothing usable, or text that cannot be decoded
+constexpr uint32_t kErrorNotEnoughMemory = 8;  // ERROR_NOT_ENOUGH_MEMORY
 constexpr uint32_t kErrorTimeout = 1460;    // ERROR_TIMEOUT: the owner stopped answering
 
 std::string lowerCase(std::string text) {
@@ -263,32 +266,36 @@ public:
             if (format == kFormatText) bytes.push_back('\0');  // the system code page is UTF-8 here
             block = memory_.adopt(std::move(bytes));
         }
+        if (!block) {
+            lastError_ = kErrorNotEnoughMemory;
+            return nullptr;
+        }
         handedOut_.push_back(block);
         return block;
     }
-    bool empty() override {
-        if (!open_) return false;
-        std::string().swap(text_);
-        written_ = true;
-        return true;
-    }
+    // The clipboard changes hands only when the markup takes its place at close: a write that
+    // fails on the way publishes nothing, and the user's clipboard stays with the program that
+    // copied it.
+    bool empty() override { return open_; }
     MemoryHandle setData(uint32_t format, MemoryHandle handle) override {
         if (!open_ || !memory_.has(handle) || (format != kFormatText && format != kFormatUnicodeText)) return nullptr;
-        const char* bytes = memory_.data(handle);
-        const size_t size = memory_.size(handle);
         // The clipboard keeps the text as UTF-8, the form it is offered in; the block has served.
-        if (format == kFormatUnicodeText) {
-            const auto* units = reinterpret_cast<const char16_t*>(bytes);
-            const size_t count = size / sizeof(char16_t);
-            text_ = utf16ToUtf8(units, size_t(std::find(units, units + count, u'\0') - units));
-        } else {
-            text_.assign(bytes, size_t(std::find(bytes, bytes + size, '\0') - bytes));
+        // Without the memory for it, the block stays the program's, as SetClipboardData leaves it.
+        OwnedBytes text;
+        if (!utf8TextOfBlock(format, memory_.data(handle), memory_.size(handle), text)) {
+            lastError_ = kErrorNotEnoughMemory;
+            return nullptr;
         }
+        text_ = std::move(text);
         memory_.discard(handle);
         written_ = true;
         return handle;
     }
-    MemoryHandle globalAlloc(uint32_t, size_t bytes) override { return memory_.allocate(bytes); }
+    MemoryHandle globalAlloc(uint32_t, size_t bytes) override {
+        MemoryHandle block = memory_.allocate(bytes);
+        if (!block) lastError_ = kErrorNotEnoughMemory;
+        return block;
+    }
     MemoryHandle globalFree(MemoryHandle handle) override { return memory_.free(handle) ? nullptr : handle; }
     void* globalLock(MemoryHandle handle) override { return memory_.lock(handle); }
     bool globalUnlock(MemoryHandle handle) override { return memory_.unlock(handle, lastError_); }
@@ -305,7 +312,7 @@ public:
 
     // Markup written and not yet handed on, for the keeper.
     bool markupToKeep() const { return published_ && !kept_; }
-    const std::string& markup() const { return text_; }
+    const OwnedBytes& markup() const { return text_; }
     void markupKept() { kept_ = true; }
 
 private:
@@ -401,8 +408,9 @@ private:
             gtk_clipboard_set_with_data(
                 clipboard, targets, guint(count),
                 [](GtkClipboard*, GtkSelectionData* data, guint, gpointer port) {
-                    const std::string& text = static_cast<GtkClipboardPort*>(port)->text_;
-                    gtk_selection_data_set_text(data, text.data(), gint(text.size()));
+                    const OwnedBytes& text = static_cast<GtkClipboardPort*>(port)->text_;
+                    const char* bytes = text.data() ? reinterpret_cast<const char*>(text.data()) : "";
+                    gtk_selection_data_set_text(data, bytes, gint(text.size()));
                 },
                 [](GtkClipboard*, gpointer) {}, this);
             gtk_clipboard_set_can_store(clipboard, nullptr, 0);
@@ -416,7 +424,7 @@ private:
     std::vector<std::string> names_;  // formats known by name, from kFirstNamedFormat
     std::vector<MemoryHandle> handedOut_;
     GlobalMemory memory_;
-    std::string text_;
+    OwnedBytes text_;  // the markup written, as UTF-8
     uint32_t lastError_ = 0;
     std::string x11Display_;
     std::function<bool()> cancelled_;
@@ -454,6 +462,17 @@ struct Handover {
 };
 Handover handover;
 
+// The markup to the keeper's standard input, and then its end.
+void sendToKeeper(int fd, const OwnedBytes& text) {
+    const auto* bytes = reinterpret_cast<const char*>(text.data());
+    for (size_t sent = 0; sent < text.size();) {
+        const ssize_t n = write(fd, bytes + sent, text.size() - sent);
+        if (n <= 0) break;
+        sent += size_t(n);
+    }
+    close(fd);
+}
+
 gboolean keeperReady(gint fd, GIOCondition, gpointer) {
     char byte;
     (void)!read(fd, &byte, 1);  // a byte, or the end of a keeper that did not make it
@@ -474,7 +493,12 @@ void startKeepingClipboard() {
         return;
     }
     // No manager: a keeper process of its own session takes the selection over.
-    const std::string keeper = keeperPath();
+    std::string keeper;
+    try {
+        keeper = keeperPath();
+    } catch (const std::bad_alloc&) {
+        return;  // no keeper: the program serves the markup while it runs
+    }
     int input[2], ready[2];
     if (keeper.empty() || pipe(input) != 0) return;
     if (pipe(ready) != 0) {
@@ -504,14 +528,14 @@ void startKeepingClipboard() {
     }
     // The markup goes to the keeper from a thread of its own, and its word comes to the main loop:
     // until the keeper holds the selection, the program serves every paste itself.
-    handover.writer = std::thread([fd = input[1], &text = clipboard.markup()] {
-        for (size_t sent = 0; sent < text.size();) {
-            const ssize_t n = write(fd, text.data() + sent, text.size() - sent);
-            if (n <= 0) break;
-            sent += size_t(n);
-        }
-        close(fd);
-    });
+    const OwnedBytes& text = clipboard.markup();
+    try {
+        handover.writer = std::thread([fd = input[1], &text] { sendToKeeper(fd, text); });
+    } catch (const std::exception&) {
+        // No thread to be had (std::bad_alloc, or std::system_error from the system): the markup
+        // goes from here, the keeper reading it whole before it does anything else.
+        sendToKeeper(input[1], text);
+    }
     handover.ready = ready[0];
     g_unix_fd_add(ready[0], GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), keeperReady, nullptr);
 }

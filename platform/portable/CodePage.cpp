@@ -115,19 +115,25 @@ const CodePage& utf8CodePage() {
     return page;
 }
 
-std::string utf16ToUtf8(const char16_t* text, size_t length) {
-    // Measured first, so that a long text is converted into storage of its size at once instead of
-    // through the copies of a growing string.
+size_t utf16ToUtf8(const char16_t* text, size_t length, char* out) {
     size_t bytes = 0;
     for (size_t i = 0; i < length;) {
         size_t used;
         char sequence[4];
-        bytes += encodeUtf8(decodeUtf16(text + i, length - i, used), sequence);
+        const size_t n = encodeUtf8(decodeUtf16(text + i, length - i, used), sequence);
+        if (out)
+            for (size_t k = 0; k < n; ++k) out[bytes + k] = sequence[k];
+        bytes += n;
         i += used;
     }
-    std::string out;
-    out.reserve(bytes);
-    utf8CodePage().fromUtf16(text, length, SIZE_MAX, out);
+    return bytes;
+}
+
+std::string utf16ToUtf8(const char16_t* text, size_t length) {
+    // Measured first, so that a long text is converted into storage of its size at once instead of
+    // through the copies of a growing string.
+    std::string out(utf16ToUtf8(text, length, nullptr), '\0');
+    utf16ToUtf8(text, length, out.data());
     return out;
 }
 

@@ -1,6 +1,8 @@
 #include "platform/portable/GlobalMemory.h"
 
 #include <algorithm>
+#include <cstring>
+#include <new>
 
 namespace grid {
 namespace {
@@ -14,21 +16,31 @@ GlobalMemory::Block* GlobalMemory::blockOf(MemoryHandle handle) const {
     return found == blocks_.end() ? nullptr : found->second.get();
 }
 
+MemoryHandle GlobalMemory::keep(Block&& contents) {
+    try {
+        auto block = std::make_unique<Block>(std::move(contents));
+        Block* raw = block.get();
+        blocks_.emplace(raw, std::move(block));
+        return raw;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 MemoryHandle GlobalMemory::allocate(size_t bytes) {
-    auto block = std::make_unique<Block>();
-    block->bytes.assign(bytes, 0);
-    Block* raw = block.get();
-    blocks_[raw] = std::move(block);
-    return raw;
+    // The bytes and the NUL after them must fit in 32 bits, as allocateArray has it; checked here
+    // too, so that the count cannot wrap around.
+    Block block;
+    if (bytes >= UINT32_MAX || !block.programs.allocate(bytes)) return nullptr;
+    std::memset(block.programs.data(), 0, bytes);
+    return keep(std::move(block));
 }
 
 MemoryHandle GlobalMemory::adopt(std::string bytes) {
-    auto block = std::make_unique<Block>();
-    block->bytes = std::move(bytes);
-    block->ownedByClipboard = true;
-    Block* raw = block.get();
-    blocks_[raw] = std::move(block);
-    return raw;
+    Block block;
+    block.clipboards = std::move(bytes);
+    block.ownedByClipboard = true;
+    return keep(std::move(block));
 }
 
 bool GlobalMemory::free(MemoryHandle handle) {
@@ -41,9 +53,9 @@ bool GlobalMemory::free(MemoryHandle handle) {
 void* GlobalMemory::lock(MemoryHandle handle) {
     Block* block = blockOf(handle);
     // A block of no bytes is a discarded one, which cannot be locked.
-    if (!block || block->bytes.empty()) return nullptr;
+    if (!block || block->size() == 0) return nullptr;
     ++block->locks;
-    return block->bytes.data();
+    return block->bytes();
 }
 
 bool GlobalMemory::unlock(MemoryHandle handle, uint32_t& lastError) {
@@ -57,25 +69,35 @@ bool GlobalMemory::unlock(MemoryHandle handle, uint32_t& lastError) {
 
 size_t GlobalMemory::size(MemoryHandle handle) const {
     Block* block = blockOf(handle);
-    return block ? block->bytes.size() : 0;
+    return block ? block->size() : 0;
 }
 
 bool GlobalMemory::has(MemoryHandle handle) const { return blockOf(handle) != nullptr; }
 
-void GlobalMemory::handOver(MemoryHandle handle) {
-    if (Block* block = blockOf(handle)) block->ownedByClipboard = true;
+bool GlobalMemory::handOver(MemoryHandle handle) {
+    Block* block = blockOf(handle);
+    if (!block) return false;
+    if (block->ownedByClipboard) return true;
+    try {
+        block->clipboards.assign(block->bytes(), block->size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    block->programs.reset();
+    block->ownedByClipboard = true;
+    return true;
 }
 
 void GlobalMemory::discard(MemoryHandle handle) { blocks_.erase(static_cast<Block*>(handle)); }
 
 std::string GlobalMemory::bytes(MemoryHandle handle) const {
     Block* block = blockOf(handle);
-    return block ? block->bytes : std::string();
+    return block ? std::string(block->bytes(), block->size()) : std::string();
 }
 
 const char* GlobalMemory::data(MemoryHandle handle) const {
     Block* block = blockOf(handle);
-    return block ? block->bytes.data() : nullptr;
+    return block ? block->bytes() : nullptr;
 }
 
 size_t GlobalMemory::programBlocks() const {

@@ -206,6 +206,7 @@ TYPED_TEST(ClipboardTest, WritePutsOneTextInABlockOfItsSize) {
     this->clipboard.put(kFormatSylk, "ID;PCALC");
     EXPECT_EQ(writeClipboard<Ch>(TEXT_OF(Ch, "<T>")), kOk);
     EXPECT_EQ(this->clipboard.formats().size(), 1u);
+    EXPECT_EQ(this->clipboard.utf8Text(), "<T>");
     if constexpr (sizeof(Ch) == 1) {
         EXPECT_EQ(this->clipboard.bytesOf(kFormatText), std::string("<T>\0", 4));
         EXPECT_EQ(this->clipboard.allocatedSizes.back(), 4u);
@@ -218,6 +219,7 @@ TYPED_TEST(ClipboardTest, WritePutsOneTextInABlockOfItsSize) {
         EXPECT_EQ(writeClipboard<char16_t>(u"日本\U0001F600"), kOk);
         EXPECT_EQ(this->clipboard.allocatedSizes.back(), 64u);  // 16 bytes a unit
         EXPECT_EQ(this->clipboard.unicodeTextOf(), u"日本\U0001F600");
+        EXPECT_EQ(this->clipboard.utf8Text(), "\xE6\x97\xA5\xE6\x9C\xAC\xF0\x9F\x98\x80");
     }
     EXPECT_EQ(writeClipboard<Ch>(TEXT_OF(Ch, "")), kOk);
     EXPECT_EQ(this->clipboard.allocatedSizes.back(), sizeof(Ch) == 1 ? 1u : 2u);

@@ -197,8 +197,11 @@ TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
         const ClipboardContents office = source == Source::excel ? this->cleanRun(Source::calc) : ClipboardContents{};
         for (const auto& [kind, repeat] : kFaultKinds) {
             long n = 1;
+            int blockFailed = 0, textFailed = 0;  // the write's own allocations reached
             for (;; ++n) {
                 this->allocator.failNth(n, kind, repeat);
+                const int allocs = this->clipboard.calls(ClipboardCall::globalAlloc);
+                const int sets = this->clipboard.calls(ClipboardCall::setData);
                 const StatusCode status = this->run(source);
                 if (!this->allocator.failed()) {
                     EXPECT_EQ(status, kOk);
@@ -215,9 +218,23 @@ TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
                     continue;
                 }
                 EXPECT_NE(status, kOk) << what;
+                const std::vector<int> codes = this->boxes.codes();
+                const int last = codes.empty() ? -1 : codes.back();
+                // The write's block (GlobalAlloc failing: memory cannot be allocated, the user's
+                // clipboard kept) or its text as the clipboard keeps it (SetClipboardData failing
+                // after the clipboard was emptied: it cannot be written to), the run's last word.
+                if (this->clipboard.calls(ClipboardCall::setData) > sets) {
+                    ++textFailed;
+                    EXPECT_EQ(last, 18) << what;
+                    this->expectCleanEnd(status, markup, what, {}, ClipboardCall::setData);
+                    continue;
+                }
+                if (this->clipboard.calls(ClipboardCall::globalAlloc) > allocs) {
+                    ++blockFailed;
+                    EXPECT_EQ(last, 12) << what;
+                }
                 // Out of memory is reported, except for the arguments of an automation call, which
                 // fail the call silently; the run then reports the step of Calc it was at.
-                const std::vector<int> codes = this->boxes.codes();
                 const int expected = kind == AllocationFailure::exhausted ? 12 : 13;
                 // The writer reports any failure of its memory as exhaustion.
                 const bool reported = std::find(codes.begin(), codes.end(), expected) != codes.end() ||
@@ -229,6 +246,8 @@ TYPED_TEST(WholeRunFaults, EveryAllocationFailingInTurn) {
             }
             this->allocator.failNth(0);
             EXPECT_GT(n, 5) << "too few allocations to mean anything";
+            EXPECT_GT(blockFailed, 0) << nameOf(source) << ": the block of the write never failed";
+            EXPECT_GT(textFailed, 0) << nameOf(source) << ": the text of the write never failed";
         }
     }
 }
