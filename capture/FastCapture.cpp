@@ -185,11 +185,15 @@ public:
     explicit OwnedArray(size_t count) {
         AllocationFailure failure = AllocationFailure::none;
         items_ = static_cast<T*>(allocateArray(count ? count : 1, sizeof(T), failure));
-        if (items_)
+        if (items_) {
             for (size_t i = 0; i < count; ++i) new (&items_[i]) T();
+            count_ = count;
+        }
     }
     ~OwnedArray() {
-        if (items_) releaseArray(items_);
+        if (!items_) return;
+        for (size_t i = count_; i > 0; --i) items_[i - 1].~T();
+        releaseArray(items_);
     }
     OwnedArray(const OwnedArray&) = delete;
     OwnedArray& operator=(const OwnedArray&) = delete;
@@ -198,6 +202,7 @@ public:
 
 private:
     T* items_ = nullptr;
+    size_t count_ = 0;
 };
 
 // The routine's answer, checked whole before any cell is stored: every cell in exactly one group
@@ -207,8 +212,9 @@ struct Answer {
     size_t groupCount = 0;
 };
 
+// The office's answer for a block of `rows` rows of the range, all its columns.
 template <class Ch>
-bool understood(const VARIANT& answer, Answer& out) {
+bool understood(const VARIANT& answer, int32_t rows, Answer& out) {
     const CellGrid<Ch>& grid = cellGrid<Ch>();
     ValueList parts;
     if (!listOf(answer, parts) || parts.count != 6) return false;
@@ -219,27 +225,26 @@ bool understood(const VARIANT& answer, Answer& out) {
     for (size_t i = 0; expectedTag[i]; ++i)
         if (tag.bstrVal[i] != expectedTag[i]) return false;
     if (!isNumber(parts.items[1]) || answerInteger(parts.items[1]) != grid.columns) return false;
-    if (!isNumber(parts.items[2]) || answerInteger(parts.items[2]) != grid.rows) return false;
+    if (!isNumber(parts.items[2]) || answerInteger(parts.items[2]) != rows) return false;
     if (!listOf(parts.items[3], out.texts) || !listOf(parts.items[4], out.described) ||
         !listOf(parts.items[5], out.areas))
         return false;
-    if (out.texts.count != size_t(grid.rows) * size_t(grid.columns)) return false;
+    if (out.texts.count != size_t(rows) * size_t(grid.columns)) return false;
     for (size_t i = 0; i < out.texts.count; ++i)
         if (out.texts.items[i].vt != VT_BSTR && out.texts.items[i].vt != VT_EMPTY) return false;
     return out.areas.count % kAreaValues == 0;
 }
 
-// The groups' formats and which group each cell is in; false when the groups do not cover the
-// range cell by cell.
+// The groups' formats of the block of `rows` rows from `blockRow` on, after the `groupCount`
+// groups of the blocks before it, and which group each of its cells is in (`groupOf` holds -1 for
+// every cell of the block); false when the groups do not cover the block cell by cell.
 template <class Ch>
-bool readGroups(const Answer& answer, OwnedArray<CalcCellFormat>& formats, OwnedArray<int32_t>& groupOf,
-                size_t& groupCount) {
+bool readGroups(const Answer& answer, int32_t blockRow, int32_t rows, OwnedArray<CalcCellFormat>& formats,
+                OwnedArray<int32_t>& groupOf, size_t& groupCount) {
     const CellGrid<Ch>& grid = cellGrid<Ch>();
     const size_t cells = size_t(grid.rows) * size_t(grid.columns);
-    for (size_t i = 0; i < cells; ++i) groupOf[i] = -1;
     NumberReader values(answer.described);
     size_t covered = 0;
-    groupCount = 0;
     while (!values.atEnd()) {
         CalcCellFormat format;
         bool read = values.integer(format.horiJustify) && values.integer(format.vertJustify) &&
@@ -259,11 +264,11 @@ bool readGroups(const Answer& answer, OwnedArray<CalcCellFormat>& formats, Owned
                 !values.integer(lastRow))
                 return false;
             if (firstColumn < 0 || firstRow < 0 || lastColumn < firstColumn || lastRow < firstRow ||
-                lastColumn >= grid.columns || lastRow >= grid.rows)
+                lastColumn >= grid.columns || lastRow >= rows)
                 return false;
             for (int32_t row = firstRow; row <= lastRow; ++row)
                 for (int32_t column = firstColumn; column <= lastColumn; ++column) {
-                    int32_t& group = groupOf[size_t(row) * size_t(grid.columns) + size_t(column)];
+                    int32_t& group = groupOf[size_t(blockRow + row) * size_t(grid.columns) + size_t(column)];
                     if (group != -1) return false;
                     group = int32_t(groupCount);
                     ++covered;
@@ -271,22 +276,20 @@ bool readGroups(const Answer& answer, OwnedArray<CalcCellFormat>& formats, Owned
         }
         ++groupCount;
     }
-    return covered == cells;
+    return covered == size_t(rows) * size_t(grid.columns);
 }
 
-// The merged area of each cell the answer gives one for, by cell; false for a cell outside the
-// range or given twice.
+// Where in the block's answer the merged area of each cell it gives one for is, by cell (`areaOf`
+// holds -1 for every cell of the block); false for a cell outside the block or given twice.
 template <class Ch>
-bool readAreas(const Answer& answer, OwnedArray<int32_t>& areaOf) {
+bool readAreas(const Answer& answer, int32_t blockRow, int32_t rows, OwnedArray<int32_t>& areaOf) {
     const CellGrid<Ch>& grid = cellGrid<Ch>();
-    const size_t cells = size_t(grid.rows) * size_t(grid.columns);
-    for (size_t i = 0; i < cells; ++i) areaOf[i] = -1;
     for (size_t at = 0; at < answer.areas.count; at += kAreaValues) {
         for (size_t k = 0; k < kAreaValues; ++k)
             if (!isNumber(answer.areas.items[at + k])) return false;
         const int32_t column = answerInteger(answer.areas.items[at]), row = answerInteger(answer.areas.items[at + 1]);
-        if (column < 0 || row < 0 || column >= grid.columns || row >= grid.rows) return false;
-        int32_t& area = areaOf[size_t(row) * size_t(grid.columns) + size_t(column)];
+        if (column < 0 || row < 0 || column >= grid.columns || row >= rows) return false;
+        int32_t& area = areaOf[size_t(blockRow + row) * size_t(grid.columns) + size_t(column)];
         if (area != -1) return false;
         area = int32_t(at);
     }
@@ -300,12 +303,12 @@ bool objectFrom(IDispatch* object, const OLECHAR* member, int callType, ScopedVa
            out.get().vt == VT_DISPATCH && out.get().pdispVal;
 }
 
-// The library and the routine in the document, and the routine run on the pasted range. False
-// when any request fails; `answer` then holds nothing of use.
-bool runInOffice(ScopedVariant& answer) {
+// The library and the routine put into the document, and the routine found; false when any
+// request fails.
+bool prepareRoutine(ScopedVariant& script) {
     CalcSession& s = calcSession();
     IDispatch* document = s.document.pdispVal;
-    ScopedVariant libraries, library, provider, script;
+    ScopedVariant libraries, library, provider;
     const ScopedVariant libraryName = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_LIBRARY)),
                         moduleName = ScopedVariant::text(GRID_WIDE(GRID_CAPTURE_MODULE)),
                         source = ScopedVariant::text(kReadCells),
@@ -317,12 +320,17 @@ bool runInOffice(ScopedVariant& answer) {
         !objectFrom(document, GRID_OLESTR("getScriptProvider"), kCallMethodOrGet, provider) ||
         !objectFrom(provider.get().pdispVal, GRID_OLESTR("getScript"), kCallMethod, script, {address.get()}))
         return false;
+    return true;
+}
 
+// The routine run on `range`; false when the request fails, `answer` then holding nothing of use.
+bool runOnRange(const ScopedVariant& script, const VARIANT& range, ScopedVariant& answer) {
+    CalcSession& s = calcSession();
     // invoke(parameters, out indices of out parameters, out values): one parameter, the range.
     const ScopedSafeArray parameters(SafeArrayCreateVector(VT_VARIANT, 0, 1));
     if (!parameters) return false;
     LONG index = 0;
-    if (FAILED(SafeArrayPutElement(parameters.get(), &index, &s.selection))) return false;
+    if (FAILED(SafeArrayPutElement(parameters.get(), &index, const_cast<VARIANT*>(&range)))) return false;
     VARIANT parameterList = ScopedVariant::nothing();  // a view of the array, which its owner destroys
     parameterList.vt = VT_ARRAY | VT_VARIANT;
     parameterList.parray = parameters.get();
@@ -335,22 +343,60 @@ bool runInOffice(ScopedVariant& answer) {
                                      GRID_OLESTR("invoke"), {outValuesReference, outIndicesReference, parameterList}));
 }
 
+
+// The office reads at most about this many cells in one request: Cancel is seen and the bar moves
+// between requests, and the office builds one block's answer at a time.
+constexpr int32_t kCellsPerRequest = 10000;
+
+// One request's rows and the office's answer for them.
+struct Block {
+    int32_t firstRow = 0, rows = 0;
+    ScopedVariant reply;
+    Answer answer;
+};
+
 }  // namespace
 
 template <class Ch>
 StatusCode captureInOffice(bool& filled) {
     filled = false;
     CellGrid<Ch>& grid = cellGrid<Ch>();
-    ScopedVariant reply;
-    Answer answer;
-    if (!runInOffice(reply) || !understood<Ch>(reply.get(), answer)) return kOk;
+    const int32_t rowsPerBlock = grid.columns >= kCellsPerRequest ? 1 : kCellsPerRequest / grid.columns;
+    const size_t blockCount = size_t((grid.rows + rowsPerBlock - 1) / rowsPerBlock);
     const size_t cells = size_t(grid.rows) * size_t(grid.columns);
+    OwnedArray<Block> blocks(blockCount);
     OwnedArray<int32_t> groupOf(cells), areaOf(cells);
     OwnedArray<CalcCellFormat> formats(cells);
+    ScopedVariant script;
+    if (!blocks || !groupOf || !areaOf || !formats || !prepareRoutine(script)) return kOk;
+    for (size_t i = 0; i < cells; ++i) groupOf[i] = areaOf[i] = -1;
+
+    // The answers, block by block, each checked whole before any cell is stored. A range of one
+    // block is the pasted range itself.
     size_t groupCount = 0;
-    if (!groupOf || !areaOf || !formats || !readGroups<Ch>(answer, formats, groupOf, groupCount) ||
-        !readAreas<Ch>(answer, areaOf))
-        return kOk;
+    for (size_t b = 0; b < blockCount; ++b) {
+        Block& block = blocks[b];
+        block.firstRow = int32_t(b) * rowsPerBlock;
+        block.rows = grid.rows - block.firstRow < rowsPerBlock ? grid.rows - block.firstRow : rowsPerBlock;
+        ScopedVariant part;
+        if (blockCount > 1) {
+            const ScopedVariant left = ScopedVariant::integer(0), top = ScopedVariant::integer(block.firstRow),
+                                right = ScopedVariant::integer(grid.columns - 1),
+                                bottom = ScopedVariant::integer(block.firstRow + block.rows - 1);
+            if (!objectFrom(calcSession().selection.pdispVal, GRID_OLESTR("getCellRangeByPosition"), kCallMethod, part,
+                            {bottom.get(), right.get(), top.get(), left.get()}))
+                return kOk;
+        }
+        const VARIANT& range = blockCount > 1 ? part.get() : calcSession().selection;
+        if (!runOnRange(script, range, block.reply) || !understood<Ch>(block.reply.get(), block.rows, block.answer) ||
+            !readGroups<Ch>(block.answer, block.firstRow, block.rows, formats, groupOf, groupCount) ||
+            !readAreas<Ch>(block.answer, block.firstRow, block.rows, areaOf))
+            return kOk;
+        if (b + 1 < blockCount) {
+            progressWindowPort().setProgress(30 + int32_t(30 * int64_t(block.firstRow + block.rows) / grid.rows));
+            if (cancelRequested<Ch>()) return cancelSeen<Ch>();
+        }
+    }
 
     // From here on the cells are stored as the per-cell way stores them, and fail as it fails.
     filled = true;
@@ -358,10 +404,11 @@ StatusCode captureInOffice(bool& filled) {
     if (cancelRequested<Ch>()) return cancelSeen<Ch>();
     const int32_t step = 60000 / grid.rows;
     for (int32_t row = 0; row < grid.rows; ++row) {
+        const Block& block = blocks[size_t(row / rowsPerBlock)];
         for (int32_t column = 0; column < grid.columns; ++column) {
             const size_t i = size_t(row) * size_t(grid.columns) + size_t(column);
             CellRecord<Ch>& cell = grid.at(column, row);
-            const VARIANT& text = answer.texts.items[i];
+            const VARIANT& text = block.answer.texts.items[size_t(row - block.firstRow) * size_t(grid.columns) + size_t(column)];
             const StatusCode stored = storeCellText(cell, text.vt == VT_BSTR ? text.bstrVal : nullptr);
             if (stored != kOk) {
                 abandonCapture<Ch>();
@@ -371,9 +418,11 @@ StatusCode captureInOffice(bool& filled) {
             if (grid.rows == 1 && grid.columns == 1) {
                 cell.mergePosition = kNotMerged;
             } else if (cell.mergePosition == kNotMerged && areaOf[i] != -1) {
-                const VARIANT* area = answer.areas.items + areaOf[i];
-                const StatusCode placed = placeMergedArea<Ch>(column, row, answerInteger(area[2]), answerInteger(area[3]),
-                                                              answerInteger(area[4]), answerInteger(area[5]));
+                // The block's answer gives the area from the block's first row.
+                const VARIANT* area = block.answer.areas.items + areaOf[i];
+                const StatusCode placed =
+                    placeMergedArea<Ch>(column, row, answerInteger(area[2]), answerInteger(area[3]),
+                                        block.firstRow + answerInteger(area[4]), block.firstRow + answerInteger(area[5]));
                 if (placed != kOk) return placed;
             }
         }

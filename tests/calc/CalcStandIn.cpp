@@ -10,7 +10,7 @@ namespace {
 
 enum class Kind { serviceManager, desktop, propertyValue, document, controller, frame, dispatchHelper, selection,
                   noRange, collection, cell, borderLine, sheets, sheet, cursor, rangeAddress, basicLibraries, library,
-                  scriptProvider, script };
+                  scriptProvider, script, part };
 
 // The members each kind of object answers.
 const std::map<Kind, std::vector<std::string>>& memberTable() {
@@ -23,7 +23,8 @@ const std::map<Kind, std::vector<std::string>>& memberTable() {
         {Kind::controller, {"getFrame"}},
         {Kind::frame, {}},
         {Kind::dispatchHelper, {"executeDispatch"}},
-        {Kind::selection, {"Columns", "Rows", "getCellByPosition"}},
+        {Kind::selection, {"Columns", "Rows", "getCellByPosition", "getCellRangeByPosition"}},
+        {Kind::part, {}},  // a part of the selection, which only the routine is run on
         {Kind::noRange, {"getCount"}},
         {Kind::collection, {"getCount"}},
         {Kind::cell, {"getString", "HoriJustify", "VertJustify", "CharColor", "CharHeight", "CharWeight",
@@ -131,8 +132,9 @@ private:
         static const char* const names[] = {"serviceManager", "desktop", "propertyValue", "document", "controller",
                                             "frame", "dispatchHelper", "selection", "selection", "collection",
                                             "cell", "borderLine", "sheets", "sheet", "cursor", "rangeAddress",
-                                            "basicLibraries", "library", "scriptProvider", "script"};
+                                            "basicLibraries", "library", "scriptProvider", "script", "part"};
         std::string text = names[int(kind_)];
+        if (kind_ == Kind::part) text += "(rows " + std::to_string(area_.firstRow) + "-" + std::to_string(area_.lastRow) + ")";
         if (kind_ == Kind::cell || kind_ == Kind::cursor)
             text += "(" + std::to_string(column_) + "," + std::to_string(row_) + ")";
         return text;
@@ -255,6 +257,23 @@ private:
             case Kind::selection:
                 if (member == "Columns") return newObject(result, Kind::collection, calc_.columns);
                 if (member == "Rows") return newObject(result, Kind::collection, calc_.rows);
+                if (member == "getCellRangeByPosition") {
+                    // (left, top, right, bottom), in the selection's own places.
+                    if (arguments.size() != 4) return DISP_E_BADPARAMCOUNT;
+                    for (const VARIANT* argument : arguments)
+                        if (argument->vt != VT_I4) return DISP_E_TYPEMISMATCH;
+                    const StandInArea part = {arguments[0]->lVal, arguments[2]->lVal, arguments[1]->lVal,
+                                              arguments[3]->lVal};
+                    if (part.firstColumn < 0 || part.firstRow < 0 || part.lastColumn < part.firstColumn ||
+                        part.lastRow < part.firstRow || part.lastColumn >= calc_.columns || part.lastRow >= calc_.rows)
+                        return E_INVALIDARG;
+                    if (!result) return S_OK;
+                    auto* range = new StandInObject(calc_, Kind::part);
+                    range->area_ = part;
+                    result->vt = VT_DISPATCH;
+                    result->pdispVal = range;
+                    return S_OK;
+                }
                 if (arguments.size() != 2 || arguments[0]->vt != VT_I4 || arguments[1]->vt != VT_I4) return E_INVALIDARG;
                 if (arguments[0]->lVal >= calc_.columns || arguments[1]->lVal >= calc_.rows) return E_INVALIDARG;
                 return newObject(result, Kind::cell, arguments[0]->lVal, arguments[1]->lVal);
@@ -337,16 +356,19 @@ private:
                 VariantInit(&range);
                 LONG first = 0;
                 SafeArrayGetElement(arguments[0]->parray, &first, &range);
-                const bool onSelection =
-                    range.vt == VT_DISPATCH && range.pdispVal &&
-                    static_cast<StandInObject*>(range.pdispVal)->kind_ == Kind::selection;
+                const auto* on = range.vt == VT_DISPATCH ? static_cast<StandInObject*>(range.pdispVal) : nullptr;
+                if (!on || (on->kind_ != Kind::selection && on->kind_ != Kind::part)) {
+                    VariantClear(&range);
+                    return DISP_E_TYPEMISMATCH;
+                }
+                const StandInArea area =
+                    on->kind_ == Kind::part ? on->area_ : StandInArea{0, calc_.columns - 1, 0, calc_.rows - 1};
                 VariantClear(&range);
-                if (!onSelection) return DISP_E_TYPEMISMATCH;
                 for (int out : {1, 2}) {
                     VariantClear(arguments[size_t(out)]->pvarVal);
                     list(*arguments[size_t(out)]->pvarVal, {});
                 }
-                StandInAnswer made = routineAnswer();
+                StandInAnswer made = routineAnswer(area);
                 if (calc_.alterAnswer) calc_.alterAnswer(made);
                 return result ? answerVariant(made, *result) : S_OK;
             }
@@ -354,14 +376,16 @@ private:
         }
     }
 
-    // What the routine answers for the sheet: the texts, the cells grouped by their format (and
-    // whether they head a merged area, which Calc keeps in the format too) as runs along the
-    // rows, and the areas of the cells that head one.
-    StandInAnswer routineAnswer() const {
+    // What the routine answers for a range of the sheet: the texts, the cells grouped by their
+    // format (and whether they head a merged area, which Calc keeps in the format too) as runs
+    // along the rows, and the areas of the cells that head one, all in the range's own places.
+    StandInAnswer routineAnswer(const StandInArea& range) const {
         StandInAnswer made;
         made.tag = u"grid cells 1";
-        made.columns = calc_.columns, made.rows = calc_.rows;
-        for (const StandInCell& c : calc_.cells) made.texts.push_back(c.text);
+        made.columns = range.lastColumn - range.firstColumn + 1, made.rows = range.lastRow - range.firstRow + 1;
+        for (int32_t row = range.firstRow; row <= range.lastRow; ++row)
+            for (int32_t column = range.firstColumn; column <= range.lastColumn; ++column)
+                made.texts.push_back(calc_.at(column, row).text);
         auto areaOf = [&](int32_t column, int32_t row) {
             for (const StandInArea& area : calc_.merges)
                 if (area.firstColumn == column && area.firstRow == row) return area;
@@ -382,8 +406,8 @@ private:
         };
         std::vector<std::vector<double>> formats;
         std::vector<std::vector<int32_t>> runs;  // per format: first column, last column, row
-        for (int32_t row = 0; row < calc_.rows; ++row)
-            for (int32_t column = 0; column < calc_.columns; ++column) {
+        for (int32_t row = range.firstRow; row <= range.lastRow; ++row)
+            for (int32_t column = range.firstColumn; column <= range.lastColumn; ++column) {
                 const std::vector<double> values = format(column, row);
                 size_t g = size_t(std::find(formats.begin(), formats.end(), values) - formats.begin());
                 if (g == formats.size()) formats.push_back(values), runs.emplace_back();
@@ -393,18 +417,19 @@ private:
                 else
                     own.insert(own.end(), {column, column, row});
             }
+        const int32_t left = range.firstColumn, top = range.firstRow;
         for (size_t g = 0; g < formats.size(); ++g) {
             made.described.insert(made.described.end(), formats[g].begin(), formats[g].end());
             made.described.push_back(double(runs[g].size() / 3));
             for (size_t k = 0; k < runs[g].size(); k += 3)
-                for (int32_t value : {runs[g][k], runs[g][k + 1], runs[g][k + 2], runs[g][k + 2]})
+                for (int32_t value : {runs[g][k] - left, runs[g][k + 1] - left, runs[g][k + 2] - top, runs[g][k + 2] - top})
                     made.described.push_back(value);
             if (formats[g].back() == 0) continue;
             for (size_t k = 0; k < runs[g].size(); k += 3)
                 for (int32_t column = runs[g][k]; column <= runs[g][k + 1]; ++column) {
                     const StandInArea area = areaOf(column, runs[g][k + 2]);
-                    made.areas.insert(made.areas.end(), {column, runs[g][k + 2], area.firstColumn, area.lastColumn,
-                                                         area.firstRow, area.lastRow});
+                    made.areas.insert(made.areas.end(), {column - left, runs[g][k + 2] - top, area.firstColumn - left,
+                                                         area.lastColumn - left, area.firstRow - top, area.lastRow - top});
                 }
         }
         return made;

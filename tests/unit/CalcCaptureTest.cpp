@@ -402,6 +402,8 @@ TYPED_TEST(CalcCaptureTest, FastWayGivesTheGridOfThePerCellReadsInOneRequest) {
         std::vector<StandInArea> areas;
     };
     const Sheet sheets[] = {
+        // Over 10,000 cells: two requests, of 2,500 rows and of 3, areas crossing from one to the other.
+        {2503, 4, {{1, 2, 2498, 2502}, {0, 0, 2499, 2500}, {3, 3, 2500, 2502}}},
         {1, 1, {}},
         {3, 2, {{0, 1, 0, 2}}},
         {9, 7, {{1, 3, 0, 1}, {0, 0, 3, 8}, {4, 6, 6, 8}, {5, 6, 1, 1}}},
@@ -410,19 +412,34 @@ TYPED_TEST(CalcCaptureTest, FastWayGivesTheGridOfThePerCellReadsInOneRequest) {
     unsigned seed = 1;
     for (const Sheet& sheet : sheets) {
         SCOPED_TRACE(std::to_string(sheet.rows) + " x " + std::to_string(sheet.columns));
+        const bool twoRequests = sheet.rows * sheet.columns > 10000;
         fillSheet(this->calc, sheet.rows, sheet.columns, seed++, sheet.areas);
         const auto expected = this->perCellGrid();
+        this->calc.calls.clear();
         ASSERT_EQ(this->capture(), kOk);
         EXPECT_EQ(lastCaptureWay(), CaptureWay::inOffice);
         EXPECT_EQ(this->gridFields(), expected);
         std::vector<std::string> requests = kStart;
         requests.insert(requests.end(), kFastWay.begin(), kFastWay.end());
+        if (twoRequests) {
+            const auto invoke = std::find(requests.begin(), requests.end(), "invoke");
+            requests.insert(requests.erase(invoke), {"getCellRangeByPosition", "invoke", "getCellRangeByPosition", "invoke"});
+            std::vector<std::string> asked;
+            for (const auto& call : this->calc.calls)
+                if (call.member == "getCellRangeByPosition" || call.member == "invoke") asked.push_back(call.arguments);
+            EXPECT_EQ(asked, (std::vector<std::string>{"0, 0, 3, 2499", "variants[part(rows 0-2499)], vt16396, vt16396",
+                                                       "0, 2500, 3, 2502", "variants[part(rows 2500-2502)], vt16396, vt16396"}));
+        }
         EXPECT_EQ(this->calc.members(), requests);
         EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
         EXPECT_TRUE(this->calc.documentClosed);
-        // Progress: the answer at 60, then the rows as they are stored, 90 at the end.
-        EXPECT_EQ(this->window.positions.size(), size_t(5 + sheet.rows + 1));
-        EXPECT_EQ(this->window.positions[4], 60);
+        // Progress: a step after each request but the last, the answer at 60, then the rows as they
+        // are stored, 90 at the end.
+        EXPECT_EQ(this->window.positions.size(), size_t(5 + twoRequests + sheet.rows + 1));
+        if (twoRequests) {
+            EXPECT_EQ(this->window.positions[4], 30 + 30 * 2500 / 2503);
+        }
+        EXPECT_EQ(this->window.positions[4 + twoRequests], 60);
         EXPECT_EQ(this->window.positions.back(), 90);
         ReleaseCellGrid<Ch>();
     }
@@ -491,6 +508,19 @@ TYPED_TEST(CalcCaptureTest, FastWayFallsBackToThePerCellReadsWithoutAWord) {
         EXPECT_EQ(this->count("getCellByPosition"), 12);
         ReleaseCellGrid<Ch>();
     }
+
+    // The second of two requests failing: nothing of the first is kept.
+    fillSheet(this->calc, 2503, 4, 9, {{0, 1, 2499, 2500}});
+    const auto twoRequests = this->perCellGrid();
+    this->calc.invokeFailures.clear(), this->calc.nameFailures.clear(), this->calc.invokeCounts.clear();
+    this->calc.alterAnswer = nullptr;
+    this->calc.failInvoke("invoke", E_FAIL, 2);
+    ASSERT_EQ(this->capture(), kOk);
+    EXPECT_EQ(lastCaptureWay(), CaptureWay::perCell);
+    EXPECT_EQ(this->gridFields(), twoRequests);
+    EXPECT_EQ(this->count("invoke"), 2);
+    EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
+    ReleaseCellGrid<Ch>();
 }
 
 // Once its answer is taken, the fast way stores the cells and ends as the per-cell reads would.
@@ -515,6 +545,20 @@ TYPED_TEST(CalcCaptureTest, FastWayEndsAsThePerCellReadsDo) {
         ReleaseCellGrid<Ch>();
     }
     this->files.multibyteFails = false;
+
+    // A cancel seen between two requests of the office: the second is not made.
+    fillSheet(this->calc, 2503, 4, 3, {});
+    this->boxes.clear();
+    this->calc.calls.clear();
+    this->calc.documentClosed = false;
+    runState<Ch>().cancelState.store(0);
+    this->window.onProgress = [&](int32_t position) {
+        if (position == 30 + 30 * 2500 / 2503) runState<Ch>().cancelState.store(1);
+    };
+    EXPECT_EQ(this->capture(), kCancelled);
+    EXPECT_EQ(this->boxes.codes(), std::vector<int>{3});
+    EXPECT_EQ(this->count("invoke"), 1);
+    EXPECT_TRUE(this->calc.documentClosed);
 
     // A cancel seen once the answer is there, and one seen after the first row stored.
     for (int32_t at : {60, 61}) {

@@ -10,6 +10,12 @@
 #   calc.py PIPE edges FILE            writes the workbook of hard cases for the capture to FILE (.ods,
 #                                      make_edges)
 #   calc.py PIPE copy FILE RANGE       opens FILE (once), selects RANGE and copies it
+#   calc.py PIPE plain ROWS COLUMNS RANGE
+#                                      selects RANGE in a new document of ROWS x COLUMNS cells of
+#                                      plain text (r1c1, r1c2, ...; made once, kept open unsaved)
+#                                      and copies it
+#   calc.py PIPE documents             prints the office's open documents, one a line: its title
+#                                      and its URL (empty for a document never saved)
 #   calc.py PIPE quit                  ends the office
 import random
 import sys
@@ -143,9 +149,12 @@ def make_sample(context, path):
 
 # The random workbook: three blocks of 60 rows by 20 columns, one under the other (A1:T60,
 # A61:T120, A121:T180), each filled and formatted on its own, so that a reader can be compared on
-# three ranges of the same sheet. Cells get their contents in one setDataArray call per block and
+# three ranges of the same sheet; six more blocks below them make A1:T540 a range the fast capture
+# reads in two requests (of 500 rows and of 40), with merged areas across the rows where the
+# first ends (LARGE_RANGE_AREAS). Cells get their contents in one setDataArray call per block and
 # their formats mostly by rectangles, since each call over the bridge costs a millisecond or two.
-RANDOM_BLOCKS, RANDOM_ROWS, RANDOM_COLUMNS = 3, 60, 20
+RANDOM_BLOCKS, RANDOM_ROWS, RANDOM_COLUMNS = 9, 60, 20
+LARGE_RANGE_AREAS = ((0, 498, 1, 501), (5, 499, 5, 500), (10, 495, 13, 505), (19, 500, 19, 503), (7, 499, 8, 499))
 
 RANDOM_WORDS = ("apple", "Grid", "x", "Total", "price list", "a<b>c", "R&D", "pipe|bar", "\"quoted\"",
                 "{{brace}}", "''quotes''", "007", "1,5", "-", "*", "#", "=not a formula", "!x")
@@ -312,8 +321,11 @@ def make_random(context, path, seed):
             target = sheet.getCellByPosition(rng.randrange(RANDOM_COLUMNS), top + rng.randrange(RANDOM_ROWS))
             for side in rng.sample(workbook.SIDES, rng.randint(1, 4)):
                 setattr(target, side, random_line(rng))
-        for column, row, last_column, last_row in random_merged_areas(rng, top):
+        # The first three blocks' own areas; the rest take the fixed ones across row 500.
+        for column, row, last_column, last_row in random_merged_areas(rng, top) if block < 3 else ():
             sheet.getCellRangeByPosition(column, row, last_column, last_row).merge(True)
+    for column, row, last_column, last_row in LARGE_RANGE_AREAS:
+        sheet.getCellRangeByPosition(column, row, last_column, last_row).merge(True)
     store_and_close(document, path)
 
 
@@ -441,6 +453,40 @@ def copy_range(context, path, area):
     dispatch(context, controller.Frame, ".uno:Copy")
 
 
+def plain_document(context, rows, columns):
+    """The open document of plain cells of that size (its sheet named for it), else a new one."""
+    name = "Plain %dx%d" % (rows, columns)
+    desktop = desktop_of(context)
+    components = desktop.Components.createEnumeration()
+    while components.hasMoreElements():
+        component = components.nextElement()
+        if hasattr(component, "Sheets") and component.Sheets.hasByName(name):
+            return component
+    document = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, ())
+    sheet = document.Sheets.getByIndex(0)
+    sheet.Name = name
+    # One request per block of rows, each far below what the bridge carries at once.
+    for top in range(0, rows, 10000):
+        bottom = min(rows, top + 10000)
+        block = tuple(tuple("r%dc%d" % (r + 1, c + 1) for c in range(columns)) for r in range(top, bottom))
+        sheet.getCellRangeByPosition(0, top, columns - 1, bottom - 1).setDataArray(block)
+    return document
+
+
+def copy_plain(context, rows, columns, area):
+    document = plain_document(context, rows, columns)
+    controller = document.CurrentController
+    controller.select(document.Sheets.getByIndex(0).getCellRangeByName(area))
+    dispatch(context, controller.Frame, ".uno:Copy")
+
+
+def list_documents(context):
+    components = desktop_of(context).Components.createEnumeration()
+    while components.hasMoreElements():
+        component = components.nextElement()
+        print("%s\t%s" % (getattr(component, "Title", ""), getattr(component, "URL", "")))
+
+
 def main():
     pipe, command = sys.argv[1], sys.argv[2]
     if command == "wait":
@@ -457,6 +503,10 @@ def main():
         make_random(context, sys.argv[3], int(sys.argv[4]))
     elif command == "copy":
         copy_range(context, sys.argv[3], sys.argv[4])
+    elif command == "plain":
+        copy_plain(context, int(sys.argv[3]), int(sys.argv[4]), sys.argv[5])
+    elif command == "documents":
+        list_documents(context)
     elif command == "quit":
         try:
             desktop_of(context).terminate()
