@@ -42,11 +42,19 @@ struct GtkProgressWindow final : ProgressWindowPort {
     }
 };
 
+// The Cancel button, its keys and the close box all ask the same: the worker sees the request at
+// its next check, if one is left, and ends the run there with the cancel message, the office's
+// hidden document closed and nothing written to the clipboard.
+template <class Ch>
+void requestCancel() {
+    runState<Ch>().cancelState.store(kCancelRequested);
+}
+
 template <class Ch>
 gboolean keyPressed(GtkWidget*, GdkEventKey* event, gpointer) {
     if (event->keyval == GDK_KEY_Return || event->keyval == GDK_KEY_KP_Enter || event->keyval == GDK_KEY_Escape ||
         event->keyval == GDK_KEY_space) {
-        runState<Ch>().cancelState.store(kCancelRequested);
+        requestCancel<Ch>();
         return TRUE;
     }
     return FALSE;
@@ -54,7 +62,17 @@ gboolean keyPressed(GtkWidget*, GdkEventKey* event, gpointer) {
 
 template <class Ch>
 void cancelClicked(GtkButton*, gpointer) {
-    runState<Ch>().cancelState.store(kCancelRequested);
+    requestCancel<Ch>();
+}
+
+// The window manager's close box (WM_DELETE_WINDOW), or the window's X window destroyed by another
+// program: a cancel request, and the window stays, since the worker moves its bar and owns its
+// message boxes by it until the run's end closes it (close() above). While a message box is up,
+// GTK does not deliver the close box's request to the window at all.
+template <class Ch>
+gboolean closeRequested(GtkWidget*, GdkEvent*, gpointer) {
+    requestCancel<Ch>();
+    return TRUE;
 }
 
 // Set once the worker has returned: nobody is left to see a cancel request.
@@ -71,8 +89,9 @@ gboolean checkPendingCancel(gpointer) {
     return G_SOURCE_REMOVE;
 }
 
-// The window is gone: the markup written goes to the clipboard manager or the keeper at once, so
-// that every paste gets it whatever follows, and the program ends once no cancel request waits.
+// The run has closed the window (close() above: nothing else destroys it): the markup written goes
+// to the clipboard manager or the keeper at once, so that every paste gets it whatever follows, and
+// the program ends once no cancel request waits.
 template <class Ch>
 void destroyed(GtkWidget*, gpointer) {
     mainWindow = nullptr;
@@ -119,6 +138,8 @@ void createWindow() {
     gtk_layout_put(GTK_LAYOUT(layout), cancel, 80, 65);
     g_signal_connect(cancel, "clicked", G_CALLBACK(cancelClicked<Ch>), nullptr);
     g_signal_connect(window, "key-press-event", G_CALLBACK(keyPressed<Ch>), nullptr);
+    g_signal_connect(window, "delete-event", G_CALLBACK(closeRequested<Ch>), nullptr);
+    g_signal_connect(window, "destroy-event", G_CALLBACK(closeRequested<Ch>), nullptr);
     g_signal_connect(window, "destroy", G_CALLBACK(destroyed<Ch>), nullptr);
     gtk_widget_show_all(window);
     mainWindow = window;
