@@ -7,6 +7,10 @@
 // BUTTONS is "OK" or "OK,Cancel"; OWNER is the role of the dialog's transient parent ("progress"
 // for the progress window) or "none"; TEXT is the message with "\n" for its line breaks. The
 // Windows robot writes its box lines the same way.
+//
+// With GRID_PROGRESS_LOG set, each new position of the progress bar (0 to 100) is written as one
+// line to the file that it names when the bar takes it, so that a test can act at a given point of
+// the run (the last line is the bar's position).
 #include <dlfcn.h>
 #include <gtk/gtk.h>
 
@@ -17,14 +21,17 @@
 
 namespace {
 
-// A plain pointer: the constructor below may run before the library's own C++ initialisers.
+// Plain pointers: the constructor below may run before the library's own C++ initialisers.
 char* logPath = nullptr;
+char* progressPath = nullptr;
 
 // Read before the program's main and taken out of the environment, so that what the program
 // starts (the keeper, an office) runs without this library.
 __attribute__((constructor)) void takeSettings() {
     if (const char* path = std::getenv("GRID_DIALOG_LOG")) logPath = strdup(path);
+    if (const char* path = std::getenv("GRID_PROGRESS_LOG")) progressPath = strdup(path);
     unsetenv("GRID_DIALOG_LOG");
+    unsetenv("GRID_PROGRESS_LOG");
     unsetenv("LD_PRELOAD");
 }
 
@@ -56,4 +63,20 @@ extern "C" gint gtk_dialog_run(GtkDialog* dialog) {
         }
     }
     return run(dialog);
+}
+
+// The bar is moved on the main thread only; a line is written each time its position changes.
+extern "C" void gtk_progress_bar_set_fraction(GtkProgressBar* bar, gdouble fraction) {
+    using Set = void (*)(GtkProgressBar*, gdouble);
+    static const Set set = reinterpret_cast<Set>(dlsym(RTLD_NEXT, "gtk_progress_bar_set_fraction"));
+    static int last = -1;
+    const int position = int(fraction * 100 + 0.5);
+    if (progressPath && position != last) {
+        last = position;
+        if (FILE* log = std::fopen(progressPath, "a")) {
+            std::fprintf(log, "%d\n", position);
+            std::fclose(log);
+        }
+    }
+    set(bar, fraction);
 }

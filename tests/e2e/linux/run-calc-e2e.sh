@@ -19,6 +19,7 @@ expected="$root/tests/e2e/linux/expected"
 dialog_log="$build/tests/libgrid-dialog-log.so"
 render_grid="$build/tools/render-grid"
 capture_compare="$build/tests/capture-compare"
+close_request="$build/tests/close-request"
 record=0
 [ "${1:-}" = --record ] && record=1
 calc() { /usr/bin/python3 "$root/tests/e2e/linux/calc.py" "$pipe" "$@"; }
@@ -37,7 +38,7 @@ if [ ! -x "$office_program/soffice" ]; then
     echo "e2e-calc: LibreOffice is not installed (scripts/setup installs it)"
     exit 1
 fi
-for tool in "$dialog_log" "$render_grid" "$capture_compare"; do
+for tool in "$dialog_log" "$render_grid" "$capture_compare" "$close_request"; do
     [ -f "$tool" ] || { echo "e2e-calc: $tool is not built"; exit 1; }
 done
 
@@ -377,6 +378,9 @@ tally inline-validated "$ok"
 # rich text, every line style but the 3D ones, every underline, strikeout, weight and posture,
 # merged areas inside, a range starting inside merged areas. capture-compare reads the copied range
 # the three ways and compares the grids field by field.
+# A1:T540 of the random workbook (10,800 cells) is read in the office in two requests, with merged
+# areas across their border; the direct way, compared with the reads one by one on the smaller
+# ranges, stands in for them there.
 # M1:P6 differs until the direct way keeps the runs of spaces that Calc writes as they are (no
 # text:s) in a cell of several paragraphs or of spans: N3 holds "first", "" and "  third  two   spaces ".
 random_book="$work/random-workbook.ods"
@@ -388,11 +392,12 @@ for entry in "$book A1:F18" "$book A1:D4" "$book A6:F7" "$book A10:E13" "$book A
              "$edges_book B2:H9 edges-offset" "$edges_book B2:L14 edges-empty-last" \
              "$edges_book M1:P6 edges-rich-text" "$edges_book B15:K28 edges-line-styles" \
              "$edges_book B35:T39 edges-fonts" "$edges_book B41:G49 edges-merged" \
-             "$edges_book D43:G47 edges-inside-merged"; do
-    read -r file range label <<< "$entry"
+             "$edges_book D43:G47 edges-inside-merged" \
+             "$random_book A1:T540 large --without-per-cell"; do
+    read -r file range label option <<< "$entry"
     name="three-ways-${label:-$(basename "$file" .ods)}-${range/:/-}" ok=1
     copy_cells "$file" "$range" || { ok=0; echo "    the range could not be copied"; }
-    [ "$ok" -eq 1 ] && judged "$work/$name.log" env UserInstallation="$profile" "$capture_compare" || ok=0
+    [ "$ok" -eq 1 ] && judged "$work/$name.log" env UserInstallation="$profile" "$capture_compare" $option || ok=0
     [ "$ok" -eq 1 ] && sed 's/^/    /' "$work/$name.log"
     # The copy's package of a range that differs, for a look at its content.xml and styles.xml.
     [ "$ok" -eq 1 ] || timeout 20 xclip -selection clipboard -o \
@@ -494,6 +499,112 @@ for entry in "$book A1:D4 Return" "$book A10:E13 Return" "$book A18:F18 Return R
     read -r file range keys <<< "$entry"
     save_direct_copy "$file" "$range" "$keys"
 done
+
+# Runs stopped while they read the cells, on ranges of a document of 100,000 x 10 cells of plain
+# text (calc.py plain), where the progress bar says how far the run is (the dialog log writes its
+# positions for GRID_PROGRESS_LOG).
+# interrupted NAME PROGRAM SETTINGS RANGE AT ACTION KEYS: RANGE copied in Calc and PROGRAM run from
+# a fresh folder with the settings file's text SETTINGS, as run_program runs it; once its bar is at
+# AT or beyond, ACTION:
+#   close   the window manager's close request to the progress window (close_progress_window)
+#   escape  Escape on the progress window, after which the cancel message must come within a second
+#   kill    the office killed (its soffice.bin, SIGKILL) before the bar is at 90
+# then KEYS answer the dialogs in turn, "AutoWrap:KEY" the box captioned "AutoWrap()" that the
+# automation layer shows. The program must then end within five seconds, with exit status 0, and
+# leave no keeper. Standard input holds the dialogs it must show, as for case_, where a line
+# "dialog AutoWrap() | OK | progress | IDispatch::..." stands for that box whatever call it names.
+# After a close or Escape the clipboard must hold the copied cells as before, and the office the
+# documents it held before (the hidden one closed); after a kill the clipboard must be empty: the
+# office that held the copy is gone, and the program put nothing there.
+interrupted() {
+    local name=$1 program=$2 settings=$3 range=$4 at=$5 action=$6 keys=$7 dialogs
+    dialogs=$(cat)
+    caption=${program^}
+    local dir="$work/$name" ok=1 pid status key office position pressed waited
+    mkdir -p "$dir"
+    cp "$build/$program" "$build/grid-clipboard-keeper" "$dir/"
+    printf '%b' "$settings" > "$dir/${caption}.ini"
+    calc plain 100000 10 "$range" || { ok=0; echo "    the cells were not copied"; }
+    timeout 20 xclip -selection clipboard -o > "$dir/before" 2>/dev/null
+    calc documents > "$dir/documents-before"
+    env UserInstallation="$profile" LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" \
+        GRID_PROGRESS_LOG="$dir/progress.log" "$dir/$program" > "$dir/output.log" 2>&1 &
+    pid=$!
+    started+=("$pid")
+    if wait_for_progress "$pid" "$dir/progress.log" "$at" 600; then
+        case $action in
+            close) close_progress_window || { ok=0; echo "    the progress window was not asked to close"; } ;;
+            escape)
+                press_on_progress Escape || { ok=0; echo "    no progress window"; }
+                pressed=$(date +%s%N)
+                for _ in $(seq 3000); do
+                    grep -qF "$cancelled_message" "$dir/dialogs.log" 2>/dev/null && break
+                    sleep 0.02
+                done
+                waited=$((($(date +%s%N) - pressed) / 1000000))
+                [ "$waited" -le 1000 ] || { ok=0; echo "    the cancel message came $waited ms after Escape"; }
+                ;;
+            kill)
+                office=$(pgrep -P "$office_pid" -x soffice.bin)
+                position=$(tail -1 "$dir/progress.log")
+                kill -KILL $office 2>/dev/null || { ok=0; echo "    no office to kill"; }
+                [ "$position" -lt 90 ] || { ok=0; echo "    the bar was at $position when the office was killed"; }
+                ;;
+        esac
+    else
+        ok=0
+        echo "    the progress bar did not get to $at"
+    fi
+    for key in $keys; do
+        if [ "${key#AutoWrap:}" != "$key" ]; then
+            box_title='^AutoWrap\(\)$' answer "${key#AutoWrap:}" 300 || { ok=0; echo "    no AutoWrap() box"; break; }
+        else
+            answer "$key" 300 || { ok=0; echo "    no dialog to answer with $key"; break; }
+        fi
+    done
+    wait_for_end "$pid" 50 || { ok=0; echo "    the program did not end within five seconds"; }
+    wait "$pid" 2>/dev/null
+    status=$?
+    [ "$status" -eq 0 ] || { ok=0; echo "    the program ended with exit status $status"; }
+    sed -E 's/^(dialog AutoWrap\(\) \| OK \| progress \| IDispatch::).*/\1.../' "$dir/dialogs.log" > "$dir/dialogs.seen" 2>/dev/null
+    check_dialogs "$dir/dialogs.seen" "$dialogs" || ok=0
+    ! pgrep -f "^$dir/grid-clipboard-keeper" >/dev/null || { ok=0; echo "    a keeper was started"; }
+    timeout 20 xclip -selection clipboard -o > "$dir/clipboard" 2>/dev/null
+    if [ "$action" = kill ]; then
+        [ ! -s "$dir/clipboard" ] || { ok=0; echo "    the clipboard is not empty after the office's end"; }
+    else
+        [ -s "$dir/before" ] && cmp -s "$dir/before" "$dir/clipboard" || {
+            ok=0
+            echo "    the clipboard does not hold the copied cells after the run"
+        }
+        calc documents > "$dir/documents-after"
+        cmp -s "$dir/documents-before" "$dir/documents-after" || {
+            ok=0
+            echo "    the office's documents differ after the run:"
+            diff "$dir/documents-before" "$dir/documents-after" | sed 's/^/    /'
+        }
+    fi
+    tally "$name" "$ok"
+}
+# The close box while the cells are read, one by one and in the office: the run is cancelled as by
+# the Cancel button.
+interrupted close-box-per-cell gridweave "$html5" A1:J200 31 close "Return" <<EOF
+$weave | OK | progress | $cancelled_message
+EOF
+interrupted close-box-fast gridquill "${wiki}fast_capture_yn=ON\n" A1:J5000 30 close "Return" <<EOF
+$quill | OK | progress | $cancelled_message
+EOF
+# Escape as the office reads 100,000 rows: it reads them in blocks, and the cancel is seen after
+# the block under way.
+interrupted escape-fast-100000-rows gridweave "${html5}fast_capture_yn=ON\n" A1:J100000 30 escape "Return" <<EOF
+$weave | OK | progress | $cancelled_message
+EOF
+# The office killed while the cells are read one by one, last, as no office is left: the automation
+# layer's box on the call that failed, then the failure message, and the program ends.
+interrupted office-killed gridweave "$html5" A1:J200 31 kill "AutoWrap:Return Return" <<EOF
+dialog AutoWrap() | OK | progress | IDispatch::...
+$weave | OK | progress | $failed_message
+EOF
 
 echo "e2e-calc: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -40,8 +40,12 @@ source "$root/tests/e2e/linux/dialogs.sh"
 # dialogs that the program must show, in turn (dialogs.sh). $offer_target, when set, is the only
 # target of text the copying program offers; $offer_html, when set, a page that the copying program
 # (clipowner.py) offers as text/html beside INPUT as text; $read_target the one the clipboard is read
-# as at the end (the copying program's own, where it must be unchanged). SETTINGS and EXPECTED may
-# name a file as file:PATH; the clipboard afterwards is saved in the case's folder as clipboard.
+# as at the end (the copying program's own, where it must be unchanged). Among KEYS, "memory+MB"
+# waits until the progress bar is at 90 (the text read and the grid made; the dialog log writes the
+# bar's positions) and limits the program's virtual memory to what it then has plus MB megabytes
+# (prlimit --as, as ulimit -v would from the start). SETTINGS, INPUT and EXPECTED may name a file as
+# file:PATH; the clipboard afterwards is saved in the case's folder as clipboard. The program must
+# end by itself with exit status 0, and no C++ exception may end it.
 case_() {
     local name=$1 program=$2 settings=$3 input=$4 keys=$5 expected=$6
     local dialogs target=${offer_target:-} read_as=()
@@ -54,21 +58,24 @@ case_() {
     local ini="$dir/${caption}.ini"
     case $settings in -) ;; file:*) cp "${settings#file:}" "$ini" ;; *) printf '%b' "$settings" > "$ini" ;; esac
     # The copying program, in the foreground so that it can be ended by its id.
+    local offered=(printf '%b' "$input")
+    [[ $input == file:* ]] && offered=(cat "${input#file:}")
     if [ -n "${offer_html:-}" ]; then
-        printf '%b' "$input" > "$dir/text.txt"
+        "${offered[@]}" > "$dir/text.txt"
         /usr/bin/python3 "$root/tests/e2e/linux/clipowner.py" text/html "$offer_html" UTF8_STRING "$dir/text.txt" \
             'text/plain;charset=utf-8' "$dir/text.txt" > "$dir/owner.log" 2>&1 &
     elif [ -n "$target" ]; then
-        printf '%b' "$input" | xclip -quiet -selection clipboard -t "$target" -i >/dev/null 2>&1 &
+        "${offered[@]}" | xclip -quiet -selection clipboard -t "$target" -i >/dev/null 2>&1 &
     else
-        printf '%b' "$input" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
+        "${offered[@]}" | xclip -quiet -selection clipboard -i >/dev/null 2>&1 &
     fi
     local owner=$!
     started+=("$owner")
     sleep 0.3
     [ -z "${offer_html:-}" ] || for _ in $(seq 100); do grep -qs "owner ready" "$dir/owner.log" && break; sleep 0.05; done
     [[ " $keys " == *" freeze-first "* ]] && kill -STOP "$owner"
-    LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" "$dir/$program" > "$dir/output.log" 2>&1 &
+    LD_PRELOAD="$dialog_log" GRID_DIALOG_LOG="$dir/dialogs.log" GRID_PROGRESS_LOG="$dir/progress.log" "$dir/$program" \
+        > "$dir/output.log" 2>&1 &
     local pid=$!
     started+=("$pid")
     local ok=1 pasted
@@ -79,6 +86,17 @@ case_() {
             resume) wait_for_dialog && kill -CONT "$owner" ;;
             pause) sleep 1 ;;
             escape-window) press_on_progress Escape || { ok=0; echo "    no progress window"; } ;;
+            memory+*)
+                if wait_for_progress "$pid" "$dir/progress.log" 90; then
+                    local size
+                    size=$(awk '/^VmSize:/ { print $2 }' "/proc/$pid/status")
+                    prlimit --pid "$pid" --as=$(((size + ${key#memory+} * 1024) * 1024)) \
+                        || { ok=0; echo "    the memory was not limited"; }
+                else
+                    ok=0
+                    echo "    the progress bar did not get to 90"
+                fi
+                ;;
             Return-Escape) answer_then_escape || { ok=0; echo "    no dialog to answer"; } ;;
             paste-at-once)
                 # Once the progress window has gone, as the program ends or waits.
@@ -90,8 +108,11 @@ case_() {
         esac
     done
     kill -CONT "$owner" 2>/dev/null
-    wait_for_end "$pid" || ok=0
+    wait_for_end "$pid" || { ok=0; echo "    the program did not end"; }
     wait "$pid" 2>/dev/null
+    local status=$?
+    [ "$status" -eq 0 ] || { ok=0; echo "    the program ended with exit status $status"; }
+    ! grep -q "terminate called" "$dir/output.log" || { ok=0; echo "    $(grep -m1 "terminate called" "$dir/output.log")"; }
     check_dialogs "$dir/dialogs.log" "$dialogs" || ok=0
     # With a clipboard manager running, it holds the markup now and no keeper was started.
     if [ -n "${manager_log:-}" ]; then
@@ -173,6 +194,26 @@ offer_target=text/plain read_target=text/plain case_ text-plain-undecodable grid
 $quill | OK,Cancel | progress | $borders_question
 $quill | OK | progress | $not_read_message
 EOF
+
+# Too little memory for the markup's way to the clipboard: 100,000 rows x 10 cells of text, with
+# the fast capture on as a user had it. The program's peak on this text is about 430 MB resident
+# (/usr/bin/time -v), but its address space differs by up to 150 MB from run to run before it
+# reads, so a limit set at the start (ulimit -v) falls now in the reading, now in the writing. The
+# limit is set once the text is read instead, 180 MB above what the program then has: making the
+# markup takes about 155 MB more, copying it for the clipboard about 235 MB. The run must end with
+# one message box, of the memory or of the clipboard, and normally; the clipboard keeps the text.
+mkdir -p "$work"
+big_text="$work/cells-100000x10.txt"
+awk 'BEGIN { for (r = 1; r <= 100000; ++r) { for (c = 1; c <= 10; ++c) printf "%sr%dc%d", (c > 1 ? "\t" : ""), r, c; printf "\n" } }' \
+    > "$big_text"
+out_of_memory=""
+for message in "$memory_message" "$memory_failed_message" "$not_opened_for_writing" "$not_emptied_message" \
+    "$not_written_message" "$not_closed_after_writing"; do
+    out_of_memory+="${out_of_memory:+$'\n'or$'\n'}$weave | OK,Cancel | progress | $borders_question"
+    out_of_memory+=$'\n'"$weave | OK | progress | $message"
+done
+case_ memory-limit gridweave '[Param]\nhtmlversion=4\nfast_capture_yn=ON\n' "file:$big_text" "Return memory+180 Return" \
+    "file:$big_text" <<< "$out_of_memory"
 
 # With a clipboard manager on the display, the markup is handed to it when the program ends.
 manager_log="$work/clipboard-manager.log"
