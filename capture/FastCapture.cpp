@@ -344,9 +344,10 @@ bool runOnRange(const ScopedVariant& script, const VARIANT& range, ScopedVariant
 }
 
 
-// The office reads at most about this many cells in one request: Cancel is seen and the bar moves
-// between requests, and the office builds one block's answer at a time.
-constexpr int32_t kCellsPerRequest = 10000;
+// The office reads at most about this many cells in one request (a quarter of a second or so):
+// Cancel is seen and the bar moves between requests, and the office builds one block's answer at
+// a time.
+constexpr int32_t kCellsPerRequest = 5000;
 
 // One request's rows and the office's answer for them.
 struct Block {
@@ -369,6 +370,7 @@ StatusCode captureInOffice(bool& filled) {
     OwnedArray<CalcCellFormat> formats(cells);
     ScopedVariant script;
     if (!blocks || !groupOf || !areaOf || !formats || !prepareRoutine(script)) return kOk;
+    if (cancelRequested<Ch>()) return cancelSeen<Ch>();  // asked while the routine was put in
     for (size_t i = 0; i < cells; ++i) groupOf[i] = areaOf[i] = -1;
 
     // The answers, block by block, each checked whole before any cell is stored. A range of one

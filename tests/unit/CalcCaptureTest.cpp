@@ -402,8 +402,8 @@ TYPED_TEST(CalcCaptureTest, FastWayGivesTheGridOfThePerCellReadsInOneRequest) {
         std::vector<StandInArea> areas;
     };
     const Sheet sheets[] = {
-        // Over 10,000 cells: two requests, of 2,500 rows and of 3, areas crossing from one to the other.
-        {2503, 4, {{1, 2, 2498, 2502}, {0, 0, 2499, 2500}, {3, 3, 2500, 2502}}},
+        // Over 5,000 cells: two requests, of 1,250 rows and of 3, areas crossing from one to the other.
+        {1253, 4, {{1, 2, 1248, 1252}, {0, 0, 1249, 1250}, {3, 3, 1250, 1252}}},
         {1, 1, {}},
         {3, 2, {{0, 1, 0, 2}}},
         {9, 7, {{1, 3, 0, 1}, {0, 0, 3, 8}, {4, 6, 6, 8}, {5, 6, 1, 1}}},
@@ -412,7 +412,7 @@ TYPED_TEST(CalcCaptureTest, FastWayGivesTheGridOfThePerCellReadsInOneRequest) {
     unsigned seed = 1;
     for (const Sheet& sheet : sheets) {
         SCOPED_TRACE(std::to_string(sheet.rows) + " x " + std::to_string(sheet.columns));
-        const bool twoRequests = sheet.rows * sheet.columns > 10000;
+        const bool twoRequests = sheet.rows * sheet.columns > 5000;
         fillSheet(this->calc, sheet.rows, sheet.columns, seed++, sheet.areas);
         const auto expected = this->perCellGrid();
         this->calc.calls.clear();
@@ -427,8 +427,8 @@ TYPED_TEST(CalcCaptureTest, FastWayGivesTheGridOfThePerCellReadsInOneRequest) {
             std::vector<std::string> asked;
             for (const auto& call : this->calc.calls)
                 if (call.member == "getCellRangeByPosition" || call.member == "invoke") asked.push_back(call.arguments);
-            EXPECT_EQ(asked, (std::vector<std::string>{"0, 0, 3, 2499", "variants[part(rows 0-2499)], vt16396, vt16396",
-                                                       "0, 2500, 3, 2502", "variants[part(rows 2500-2502)], vt16396, vt16396"}));
+            EXPECT_EQ(asked, (std::vector<std::string>{"0, 0, 3, 1249", "variants[part(rows 0-1249)], vt16396, vt16396",
+                                                       "0, 1250, 3, 1252", "variants[part(rows 1250-1252)], vt16396, vt16396"}));
         }
         EXPECT_EQ(this->calc.members(), requests);
         EXPECT_EQ(this->boxes.codes(), std::vector<int>{});
@@ -437,7 +437,7 @@ TYPED_TEST(CalcCaptureTest, FastWayGivesTheGridOfThePerCellReadsInOneRequest) {
         // are stored, 90 at the end.
         EXPECT_EQ(this->window.positions.size(), size_t(5 + twoRequests + sheet.rows + 1));
         if (twoRequests) {
-            EXPECT_EQ(this->window.positions[4], 30 + 30 * 2500 / 2503);
+            EXPECT_EQ(this->window.positions[4], 30 + 30 * 1250 / 1253);
         }
         EXPECT_EQ(this->window.positions[4 + twoRequests], 60);
         EXPECT_EQ(this->window.positions.back(), 90);
@@ -510,7 +510,7 @@ TYPED_TEST(CalcCaptureTest, FastWayFallsBackToThePerCellReadsWithoutAWord) {
     }
 
     // The second of two requests failing: nothing of the first is kept.
-    fillSheet(this->calc, 2503, 4, 9, {{0, 1, 2499, 2500}});
+    fillSheet(this->calc, 1253, 4, 9, {{0, 1, 1249, 1250}});
     const auto twoRequests = this->perCellGrid();
     this->calc.invokeFailures.clear(), this->calc.nameFailures.clear(), this->calc.invokeCounts.clear();
     this->calc.alterAnswer = nullptr;
@@ -547,13 +547,13 @@ TYPED_TEST(CalcCaptureTest, FastWayEndsAsThePerCellReadsDo) {
     this->files.multibyteFails = false;
 
     // A cancel seen between two requests of the office: the second is not made.
-    fillSheet(this->calc, 2503, 4, 3, {});
+    fillSheet(this->calc, 1253, 4, 3, {});
     this->boxes.clear();
     this->calc.calls.clear();
     this->calc.documentClosed = false;
     runState<Ch>().cancelState.store(0);
     this->window.onProgress = [&](int32_t position) {
-        if (position == 30 + 30 * 2500 / 2503) runState<Ch>().cancelState.store(1);
+        if (position == 30 + 30 * 1250 / 1253) runState<Ch>().cancelState.store(1);
     };
     EXPECT_EQ(this->capture(), kCancelled);
     EXPECT_EQ(this->boxes.codes(), std::vector<int>{3});

@@ -150,8 +150,8 @@ def make_sample(context, path):
 # The random workbook: three blocks of 60 rows by 20 columns, one under the other (A1:T60,
 # A61:T120, A121:T180), each filled and formatted on its own, so that a reader can be compared on
 # three ranges of the same sheet; six more blocks below them make A1:T540 a range the fast capture
-# reads in two requests (of 500 rows and of 40), with merged areas across the rows where the
-# first ends (LARGE_RANGE_AREAS). Cells get their contents in one setDataArray call per block and
+# reads in three requests (of 250, 250 and 40 rows), with merged areas across the rows where the
+# second ends (LARGE_RANGE_AREAS). Cells get their contents in one setDataArray call per block and
 # their formats mostly by rectangles, since each call over the bridge costs a millisecond or two.
 RANDOM_BLOCKS, RANDOM_ROWS, RANDOM_COLUMNS = 9, 60, 20
 LARGE_RANGE_AREAS = ((0, 498, 1, 501), (5, 499, 5, 500), (10, 495, 13, 505), (19, 500, 19, 503), (7, 499, 8, 499))

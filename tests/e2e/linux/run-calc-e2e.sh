@@ -378,8 +378,8 @@ tally inline-validated "$ok"
 # rich text, every line style but the 3D ones, every underline, strikeout, weight and posture,
 # merged areas inside, a range starting inside merged areas. capture-compare reads the copied range
 # the three ways and compares the grids field by field.
-# A1:T540 of the random workbook (10,800 cells) is read in the office in two requests, with merged
-# areas across their border; the direct way, compared with the reads one by one on the smaller
+# A1:T540 of the random workbook (10,800 cells) is read in the office in three requests, with merged
+# areas across the border of the second and the third; the direct way, compared with the reads one by one on the smaller
 # ranges, stands in for them there.
 # M1:P6 differs until the direct way keeps the runs of spaces that Calc writes as they are (no
 # text:s) in a cell of several paragraphs or of spans: N3 holds "first", "" and "  third  two   spaces ".

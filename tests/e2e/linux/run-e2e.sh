@@ -197,10 +197,10 @@ EOF
 
 # Too little memory for the markup's way to the clipboard: 100,000 rows x 10 cells of text, with
 # the fast capture on as a user had it. The program's peak on this text is about 430 MB resident
-# (/usr/bin/time -v), but its address space differs by up to 150 MB from run to run before it
+# (/usr/bin/time -v), but its address space differs by up to about 200 MB from run to run before it
 # reads, so a limit set at the start (ulimit -v) falls now in the reading, now in the writing. The
 # limit is set once the text is read instead, 180 MB above what the program then has: making the
-# markup takes about 155 MB more, copying it for the clipboard about 235 MB. The run must end with
+# markup takes about 155 MB more, copying it for the clipboard about 230 MB. The run must end with
 # one message box, of the memory or of the clipboard, and normally; the clipboard keeps the text.
 mkdir -p "$work"
 big_text="$work/cells-100000x10.txt"
