@@ -123,27 +123,31 @@ public:
     char pathSeparator() const override { return '/'; }
     bool userSettingsFolder(char16_t* buffer, size_t size) override {
         std::string folder;
-        if (!userFolder(folder)) return false;
-        std::u16string wide = utf8ToUtf16(folder.data(), folder.size());
-        return wide.size() < size && copyCut(wide, buffer, size) == wide.size();
+        return userFolder(folder) && copyFolder(folder, buffer, size);
     }
     bool userSettingsFolder(char* buffer, size_t size) override {
         std::string folder;
-        return userFolder(folder) && folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+        return userFolder(folder) && copyFolder(folder, buffer, size);
     }
-
     bool packageSettingsFolder(char16_t* buffer, size_t size) override {
         std::string folder;
-        if (!packageFolder(folder)) return false;
-        std::u16string wide = utf8ToUtf16(folder.data(), folder.size());
-        return wide.size() < size && copyCut(wide, buffer, size) == wide.size();
+        return packageFolder(folder) && copyFolder(folder, buffer, size);
     }
     bool packageSettingsFolder(char* buffer, size_t size) override {
         std::string folder;
-        return packageFolder(folder) && folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+        return packageFolder(folder) && copyFolder(folder, buffer, size);
     }
 
 private:
+    // The folder into the buffer, whole with its NUL, or false.
+    static bool copyFolder(const std::string& folder, char16_t* buffer, size_t size) {
+        std::u16string wide = utf8ToUtf16(folder.data(), folder.size());
+        return wide.size() < size && copyCut(wide, buffer, size) == wide.size();
+    }
+    static bool copyFolder(const std::string& folder, char* buffer, size_t size) {
+        return folder.size() < size && copyCut(folder, buffer, size) == folder.size();
+    }
+
     // The share folder beside the program's folder: /usr/share for /usr/bin/gridweave, so that a
     // package installed under any prefix, or unpacked anywhere, finds its own defaults.
     static bool packageFolder(std::string& folder) {
